@@ -1,0 +1,14 @@
+# GoogleTest, built for the target from sources (Debian's googletest package
+# installs them in /usr/src/googletest), or an installed package on Windows.
+if(EXISTS ${GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    if(NOT TARGET GTest::gtest_main)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+else()
+    find_package(GTest CONFIG REQUIRED)
+endif()

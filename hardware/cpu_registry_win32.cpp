@@ -1,0 +1,53 @@
+
+#include <windows.h>
+
+#include <thread>
+
+#include "common/unique_handle.h"
+#include "hardware/cpu_detection.h"
+#include "hardware/cpu_identification.h"
+#include "log/logger.h"
+
+namespace {
+
+using UniqueKey = Unique<HKEY, &RegCloseKey>;
+
+unsigned SystemProcessorCount()
+{
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors;
+}
+
+RegistryValueRead ReadProcessorName()
+{
+    RegistryValueRead read;
+    UniqueKey key;
+    read.Status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0, KEY_READ,
+                                key.put());
+    if (read.Status != ERROR_SUCCESS) return read;
+    read.Data.resize(kProcessorNameBufferBytes);
+    DWORD type = 0;
+    DWORD size = kProcessorNameBufferBytes;
+    read.Status = RegQueryValueExW(key.get(), L"ProcessorNameString", nullptr, &type, read.Data.data(), &size);
+    read.Type = type;
+    read.Data.resize(read.Status == ERROR_SUCCESS ? size : 0);
+    return read;
+}
+
+}  // namespace
+
+CpuInfo DetectCpu(Logger& logger)
+{
+    CpuInfo cpu;
+    const unsigned standard = std::thread::hardware_concurrency();
+    cpu.Threads = ThreadCountFrom(standard, standard == 0 ? SystemProcessorCount() : 0);
+
+    if (std::optional<std::wstring> name = ProcessorNameFrom(ReadProcessorName())) {
+        cpu.Name = std::move(*name);
+    } else {
+        logger.Log(L"CPU adı registry'den okunamadı.");
+    }
+    logger.Log(CpuLine(cpu));
+    return cpu;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/launcher_settings.h"
+#include "decision/render_api.h"
+
+using GameArgList = std::vector<std::wstring>;
+
+// Wraps the text in double quotes when it holds a space or a tab; nothing
+// inside is escaped. Used for the executable path.
+std::wstring QuoteIfNeeded(const std::wstring& text);
+
+// The elements in order with `separator` between neighbours, written as they are.
+std::wstring JoinArgs(const GameArgList& args, const std::wstring& separator);
+
+// One argument written so that the Windows command-line rules (the C runtime's
+// and CommandLineToArgvW's) give it back unchanged: an empty argument, or one
+// holding a space, a tab or a double quote, is quoted and escaped; any other
+// is written as it is.
+std::wstring QuoteArgument(const std::wstring& argument);
+
+// GameArgs as one piece when not empty, the switch, then every pass-through
+// argument quoted so that it reaches the game intact.
+GameArgList BuildGameArgList(const LauncherSettings& settings, RenderApi api,
+                             const std::vector<std::wstring>& passThroughArgs);
+
+// The command line handed to the system and shown in the log.
+std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstring& argumentText);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+class Logger;
+
+// Starts the game and does not wait for it: 0 when the process was created,
+// 2 (after logging the system's error code) when it was not.
+int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentText,
+               const std::filesystem::path& workingFolder, Logger& logger);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "log/log_line.h"
+
+// The platform side of the log: a file opened for appending only, shared for
+// reading and writing with other processes, and the local clock.
+
+struct LogFileCloser {
+    void operator()(void* file) const noexcept;
+};
+using LogFile = std::unique_ptr<void, LogFileCloser>;
+
+// Null when the file cannot be opened or created.
+LogFile OpenLogForAppend(const std::filesystem::path& file);
+
+// One write, appended at the current end of the file in one piece.
+void AppendToLog(const LogFile& file, const std::string& bytes);
+
+LogTimestamp LocalTimestamp();

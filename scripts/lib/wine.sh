@@ -1,0 +1,44 @@
+# Shared Wine set-up for the scripts and for CTest's emulator. Source it, then
+# call wine_use_prefix PREFIX [headless|x11].
+#
+# Wine's helper processes outlive the command that started them and keep its
+# standard streams open, so every wine command here writes to a file or to
+# /dev/null, never to a pipe that someone waits on.
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+wine_use_prefix() {
+    local prefix=$1 mode=${2:-headless}
+    export WINEPREFIX=$prefix
+    if [ "$mode" = headless ]; then
+        unset DISPLAY WAYLAND_DISPLAY
+    fi
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        if [ ! -f "$prefix/.orvel-ready" ]; then
+            wineboot -i >/dev/null 2>&1 || true
+            wineserver -w
+            if [ "$mode" = headless ]; then
+                # No display: DXGI works through wined3d's no3d renderer only.
+                wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d no3d /f >/dev/null 2>&1
+            fi
+            wineserver -w
+            touch "$prefix/.orvel-ready"
+        fi
+    ) 9>"$prefix.lock"
+    # One persistent server for the session; it goes after ten idle minutes.
+    wineserver -p600 >/dev/null 2>&1 </dev/null || true  # fails when one already runs
+}
+
+# Runs a Windows program and passes its output on only after it has ended.
+wine_run() {
+    local out rc
+    out=$(mktemp)
+    wine "$@" >"$out" 2>&1 </dev/null
+    rc=$?
+    cat "$out"
+    rm -f "$out"
+    return $rc
+}

@@ -1,0 +1,133 @@
+// The configuration file beside the exe and the -dx11/-dx12 switches, through
+// the real launcher.
+#include <thread>
+
+#include "tests/e2e/launcher_test.h"
+
+namespace {
+
+std::wstring Threads() { return std::to_wstring(std::thread::hardware_concurrency()); }
+
+}  // namespace
+
+using ConfigAndSwitches = LauncherTest;
+
+TEST_F(ConfigAndSwitches, ConfigurationBesideTheExeChangesTheOutcome)
+{
+    REQUIRE_WINE();
+    struct Row {
+        const char* config;
+        std::vector<std::wstring> args;
+        std::wstring reason;  // empty: no reason line
+        std::wstring decision;
+        std::vector<std::wstring> gameArgs;
+    };
+    const Row rows[] = {
+        {"CpuThreadMinForDx12=1\r\n", {}, L"Sınır durum → PreferDx12=true", L"-DX12", {L"-DX12"}},
+        {"CpuThreadMinForDx12=1\nPreferDx12=false\n", {}, L"Sınır durum → PreferDx12=false", L"-DX11", {L"-DX11"}},
+        {"CpuThreadMinForDx12=1024\n",
+         {},
+         L"CPU zayıf: Threads=" + Threads() + L" < 1024 → DX11",
+         L"-DX11",
+         {L"-DX11"}},
+        {"CpuThreadMinForDx12=-1\nMinVramGbForDx12=8\n",
+         {},
+         L"Yüksek VRAM nedeniyle DX12 (8.000000 GB)",
+         L"-DX12",
+         {L"-DX12"}},
+        {"CpuThreadMinForDx12=1\nGameArgs = -windowed  -nosplash \n",
+         {L"-log"},
+         L"Sınır durum → PreferDx12=true",
+         L"-DX12",
+         {L"-windowed", L"-nosplash", L"-DX12", L"-log"}},
+        // A forcing switch in capitals skips the decision and its reason line.
+        {"CpuThreadMinForDx12=1\n", {L"-DX11"}, L"", L"-DX11", {L"-DX11"}},
+        {"CpuThreadMinForDx12=1024\n", {L"-Dx12", L"-log"}, L"", L"-DX12", {L"-DX12", L"-log"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.config);
+        LauncherSandbox sandbox;
+        sandbox.WriteConfig(r.config);
+        const auto game = sandbox.PlaceGame();
+        const RunResult run = sandbox.Run(r.args);
+        EXPECT_EQ(run.ExitCode, 0);
+        std::vector<std::wstring> want{
+            L"=== Orvel launcher başladı ===",
+            L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
+            L"Config yüklendi.",
+            AdapterLine(L"8.000000"),
+            CpuLine(),
+        };
+        if (!r.reason.empty()) want.push_back(r.reason);
+        want.push_back(L"Karar: " + r.decision);
+        ASSERT_GE(run.Log.size(), want.size());
+        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.begin() + want.size()), want);
+        ASSERT_TRUE(run.Game);
+        EXPECT_EQ(run.Game->Args, r.gameArgs);
+    }
+}
+
+TEST_F(ConfigAndSwitches, GameExeNameFromTheConfigurationIsStarted)
+{
+    LauncherSandbox sandbox;
+    sandbox.WriteConfig("GameExeName=Other Game.exe\n");
+    const auto game = sandbox.PlaceGame(L".", L"Other Game.exe");
+    const RunResult run = sandbox.Run({L"-dx11"});
+    EXPECT_EQ(run.ExitCode, 0);
+    ASSERT_GE(run.Log.size(), 2u);
+    EXPECT_EQ(run.Log[run.Log.size() - 2], L"Çalıştırılıyor: \"" + game.wstring() + L"\" -DX11");
+    EXPECT_TRUE(run.Game);
+}
+
+TEST_F(ConfigAndSwitches, BothSwitchesForceDx12WithOneLineBeforeTheAdapterLine)
+{
+    REQUIRE_WINE();
+    LauncherSandbox sandbox;
+    sandbox.PlaceGame();
+    const RunResult run = sandbox.Run({L"-dx12", L"-DX11", L"-dX12", L"-x"});
+    EXPECT_EQ(run.Log, Lines({
+                           L"=== Orvel launcher başladı ===",
+                           L"Config bulunamadı, varsayılanlar kullanılacak.",
+                           L"Hem -dx11 hem -dx12 verildi, -dx12 öncelikli.",
+                           AdapterLine(L"8.000000"),
+                           CpuLine(),
+                           L"Karar: -DX12",
+                           L"Çalıştırılıyor: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring() + L" -DX12 -x",
+                           L"Orvel launcher çıktı (rc=0)",
+                       }));
+    ASSERT_TRUE(run.Game);
+    EXPECT_EQ(run.Game->Args, (std::vector<std::wstring>{L"-DX12", L"-x"}));
+}
+
+TEST_F(ConfigAndSwitches, HostileConfigurationFilesNeverStopTheLauncher)
+{
+    std::string everyByte;
+    for (int i = 0; i < 256; ++i) everyByte += static_cast<char>(i);
+    std::string manyLines;
+    for (int i = 0; i < 100000; ++i) manyLines += "AmdMinRxModel=" + std::to_string(i) + "\r\n";
+    struct Row {
+        const char* name;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"NUL bytes", std::string("Game\0ExeName=x\0\0\nCpuThreadMinForDx12=\0"
+                                  "1\n",
+                                  38)},
+        {"one 8 MiB line", "GameArgs=" + std::string(8 * 1024 * 1024, 'a')},
+        {"100,000 lines", manyLines},
+        {"every byte value", everyByte + everyByte},
+        {"UTF-16 with a byte-order mark", std::string("\xFF\xFEG\0=\0\n\0", 8)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LauncherSandbox sandbox;
+        sandbox.WriteConfig(r.text);
+        sandbox.PlaceGame();
+        const RunResult run = sandbox.Run({L"-dx11"});
+        EXPECT_EQ(run.ExitCode, 0);
+        ASSERT_GE(run.Log.size(), 3u);
+        EXPECT_EQ(run.Log[1], L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring());
+        EXPECT_EQ(run.Log[2], L"Config yüklendi.");
+        EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
+    }
+}

@@ -1,0 +1,114 @@
+// Faults and bad input: the launcher keeps its exit-code contract and loses
+// no log line.
+#include "tests/e2e/launcher_test.h"
+#include "tests/support/log_reading.h"
+
+using Faults = LauncherTest;
+
+TEST_F(Faults, SixteenLaunchersAtOnceKeepEveryLineWhole)
+{
+    constexpr int kRuns = 16;
+    LauncherSandbox sandbox;
+    sandbox.WriteConfig("CpuThreadMinForDx12=1\n");
+    std::vector<UniqueHandle> launchers;
+    for (int i = 0; i < kRuns; ++i) launchers.emplace_back(sandbox.Start({L"-dx11", L"-run" + std::to_wstring(i)}));
+    for (const auto& launcher : launchers) {
+        ASSERT_TRUE(launcher);
+        ASSERT_EQ(WaitForSingleObject(launcher.get(), 120000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(launcher.get(), &code);
+        EXPECT_EQ(code, 1u);
+    }
+    // Each run's lines arrive whole and together: the log is 16 copies of the
+    // same block.
+    const std::vector<std::wstring> log = ReadLogMessages(sandbox.LogFile());
+    ASSERT_EQ(log.size() % kRuns, 0u);
+    const std::size_t block = log.size() / kRuns;
+    ASSERT_GE(block, 4u);
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE(run);
+        for (std::size_t i = 0; i < block; ++i) EXPECT_EQ(log[run * block + i], log[i]);
+    }
+    EXPECT_EQ(log.front(), L"=== Orvel launcher başladı ===");
+}
+
+TEST_F(Faults, LogLockedAgainstWritingLeavesTheRunSilentWithItsUsualCode)
+{
+    LauncherSandbox sandbox;
+    sandbox.PlaceGame();
+    WriteFileBytes(sandbox.LogFile(), "");
+    const UniqueHandle locked = OpenExisting(sandbox.LogFile(), GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(locked);
+    const RunResult run = sandbox.Run({L"-dx12"});
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(run.Game);
+    EXPECT_TRUE(run.Log.empty());
+}
+
+TEST_F(Faults, ReadOnlyLogLeavesTheRunSilentWithItsUsualCode)
+{
+    LauncherSandbox sandbox;
+    sandbox.PlaceGame();
+    WriteFileBytes(sandbox.LogFile(), "");
+    SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_READONLY);
+    // Wine lets root write to read-only files; the test needs the attribute enforced.
+    if (OpenExisting(sandbox.LogFile(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+        SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "the read-only attribute is not enforced here";
+    }
+    const RunResult run = sandbox.Run({L"-dx12"});
+    SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(run.Game);
+    EXPECT_TRUE(run.Log.empty());
+}
+
+TEST_F(Faults, ConfigurationHeldWithoutSharingKeepsTheDefaults)
+{
+    LauncherSandbox sandbox;
+    sandbox.WriteConfig("GameExeName=other.exe\n");
+    sandbox.PlaceGame();
+    const UniqueHandle held = OpenExisting(sandbox.LauncherFolder() / L"Orvel.config.ini", GENERIC_READ, 0);
+    ASSERT_TRUE(held);
+    const RunResult run = sandbox.Run({L"-dx12"});
+    EXPECT_EQ(run.ExitCode, 0);  // veldmoor.exe, the default, was started
+    ASSERT_GE(run.Log.size(), 2u);
+    EXPECT_EQ(run.Log[1], L"Config açılamadı, varsayılanlar kullanılacak.");
+}
+
+TEST_F(Faults, LauncherWithoutAConsoleCreatesOneAndRunsToTheEnd)
+{
+    LauncherSandbox sandbox;
+    sandbox.PlaceGame();
+    RunOptions options;
+    options.CreationFlags = DETACHED_PROCESS;
+    const RunResult run = sandbox.Run({L"-dx11"}, options);
+    EXPECT_EQ(run.ExitCode, 0);
+    ASSERT_FALSE(run.Log.empty());
+    EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
+    EXPECT_TRUE(run.Game);
+}
+
+TEST_F(Faults, HostileArgumentsNeverCrashTheLauncher)
+{
+    std::vector<std::wstring> thousand;
+    for (int i = 0; i < 1000; ++i) thousand.push_back(L"-a" + std::to_wstring(i));
+    const std::vector<std::wstring> rows[] = {
+        thousand,
+        {std::wstring(30000, L'x')},
+        {L"\\\\\\\"", L"\"\"\"", L"\\", L"a\\\\", L"\" \""},
+    };
+    for (const auto& args : rows) {
+        SCOPED_TRACE(args.size());
+        LauncherSandbox sandbox;
+        sandbox.PlaceGame();
+        const RunResult run = sandbox.Run(args);
+        // The system's command-line limit may refuse the start: then rc 2.
+        ASSERT_TRUE(run.ExitCode == 0 || run.ExitCode == 2) << run.ExitCode;
+        EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=" + std::to_wstring(run.ExitCode) + L")");
+        if (run.ExitCode == 0) {
+            ASSERT_TRUE(run.Game);
+            EXPECT_EQ(std::vector<std::wstring>(run.Game->Args.begin() + 1, run.Game->Args.end()), args);
+        }
+    }
+}

@@ -1,0 +1,127 @@
+// The adapter and CPU probes through the real launcher, against Wine's DXGI
+// and registry.
+#include <thread>
+
+#include "tests/e2e/launcher_test.h"
+
+namespace {
+
+std::wstring Threads() { return std::to_wstring(std::thread::hardware_concurrency()); }
+
+// The adapter and CPU lines of a run forced to DX11, which skips the decision.
+std::vector<std::wstring> ProbeLines(const RunResult& run)
+{
+    std::vector<std::wstring> lines;
+    for (std::size_t i = 2; i + 1 < run.Log.size() && run.Log[i].rfind(L"Karar: ", 0) != 0; ++i) {
+        lines.push_back(run.Log[i]);
+    }
+    return lines;
+}
+
+}  // namespace
+
+using HardwareProbes = LauncherTest;
+
+TEST_F(HardwareProbes, AdapterMemoryIsPrintedUnrounded)
+{
+    REQUIRE_WINE();
+    struct Row {
+        int mebibytes;
+        const wchar_t* printed;
+    };
+    const Row rows[] = {{8192, L"8.000000"}, {8191, L"7.999023"}, {512, L"0.500000"}, {24576, L"24.000000"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.mebibytes);
+        SetAdapterMemoryMiB(r.mebibytes);
+        LauncherSandbox sandbox;
+        EXPECT_EQ(ProbeLines(sandbox.Run({L"-dx11"})), Lines({AdapterLine(r.printed), CpuLine()}));
+    }
+}
+
+TEST_F(HardwareProbes, LargeAdapterMemoryDecidesForDx12)
+{
+    REQUIRE_WINE();
+    SetAdapterMemoryMiB(16384);
+    LauncherSandbox sandbox;
+    sandbox.WriteConfig("CpuThreadMinForDx12=1\n");
+    const RunResult run = sandbox.Run();
+    EXPECT_NE(std::find(run.Log.begin(), run.Log.end(), L"Yüksek VRAM nedeniyle DX12 (16.000000 GB)"), run.Log.end());
+    EXPECT_NE(std::find(run.Log.begin(), run.Log.end(), L"Karar: -DX12"), run.Log.end());
+}
+
+TEST_F(HardwareProbes, FactoryThatCannotBeCreatedLeavesTheUnknownGpu)
+{
+    REQUIRE_WINE();
+    // Without the no3d renderer and without a display, wined3d cannot start.
+    SetRegistry(HKEY_CURRENT_USER, kWineDirect3DKey, L"renderer", std::nullopt);
+    LauncherSandbox sandbox;
+    sandbox.WriteConfig("CpuThreadMinForDx12=1\n");
+    const RunResult run = sandbox.Run();
+    EXPECT_EQ(run.Log, Lines({
+                           L"=== Orvel launcher başladı ===",
+                           L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
+                           L"Config yüklendi.",
+                           L"DXGI Factory oluşturulamadı.",
+                           CpuLine(),
+                           L"Sınır durum → PreferDx12=true",
+                           L"Karar: -DX12",
+                           L"HATA: Oyun exe bulunamadı: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring(),
+                       }));
+    EXPECT_EQ(run.ExitCode, 1);
+}
+
+TEST_F(HardwareProbes, ProxyDxgiBesideTheLauncherIsNeverLoaded)
+{
+    REQUIRE_WINE();
+    LauncherSandbox sandbox;
+    ASSERT_TRUE(CopyFileW((TestProgramFolder() / L"proxy\\dxgi.dll").c_str(),
+                          (sandbox.LauncherFolder() / L"dxgi.dll").c_str(), FALSE));
+    sandbox.PlaceGame();
+    // The game, beside the same proxy, loads it the ordinary way: proof that
+    // the proxy would be picked up by a program that did not guard against it.
+    WriteFileBytes(sandbox.LauncherFolder() / L"stand_in_load_dxgi", "");
+    // Native DLLs first, as Windows does, for both programs.
+    for (const wchar_t* program : {L"OrvelLauncher.exe", L"veldmoor.exe"}) {
+        SetRegistry(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + std::wstring(program) + L"\\DllOverrides",
+                    L"dxgi", StringValue(L"native,builtin"));
+    }
+    const RunResult run = sandbox.Run({L"-dx11"});
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(ProbeLines(run), Lines({AdapterLine(L"8.000000"), CpuLine()}));
+    EXPECT_TRUE(std::filesystem::exists(sandbox.LauncherFolder() / L"proxy_dxgi_loaded_by_veldmoor.exe"));
+    EXPECT_FALSE(std::filesystem::exists(sandbox.LauncherFolder() / L"proxy_dxgi_loaded_by_OrvelLauncher.exe"));
+}
+
+TEST_F(HardwareProbes, ProcessorNameVariantsInTheRegistry)
+{
+    REQUIRE_WINE();
+    const std::wstring unreadable = L"CPU adı registry'den okunamadı.";
+    struct Row {
+        const char* name;
+        std::optional<RegistryValue> value;
+        std::vector<std::wstring> lines;
+    };
+    const Row rows[] = {
+        {"padded", StringValue(L"  \tOrvel CPU  "), {L"CPU: Orvel CPU, Threads=" + Threads()}},
+        {"all blanks", StringValue(L"   "), {L"CPU: , Threads=" + Threads()}},
+        {"255 units",
+         StringValue(std::wstring(255, L'x')),
+         {L"CPU: " + std::wstring(255, L'x') + L", Threads=" + Threads()}},
+        {"300 units", StringValue(std::wstring(300, L'x')), {unreadable, L"CPU: Unknown CPU, Threads=" + Threads()}},
+        {"REG_EXPAND_SZ",
+         StringValue(L"Orvel CPU", REG_EXPAND_SZ),
+         {unreadable, L"CPU: Unknown CPU, Threads=" + Threads()}},
+        {"removed", std::nullopt, {unreadable, L"CPU: Unknown CPU, Threads=" + Threads()}},
+        {"non-ASCII",
+         StringValue(L"İşlemci ğ \u2192 \U0001F680"),
+         {L"CPU: İşlemci ğ \u2192 \U0001F680, Threads=" + Threads()}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        SetRegistry(HKEY_LOCAL_MACHINE, kProcessorKey, L"ProcessorNameString", r.value);
+        LauncherSandbox sandbox;
+        std::vector<std::wstring> want{AdapterLine(L"8.000000")};
+        want.insert(want.end(), r.lines.begin(), r.lines.end());
+        EXPECT_EQ(ProbeLines(sandbox.Run({L"-dx11"})), want);
+    }
+}

@@ -1,0 +1,198 @@
+#include "tests/e2e/launcher_sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "common/unique_handle.h"
+#include "launch/game_command_line.h"
+#include "tests/support/log_reading.h"
+
+namespace {
+
+constexpr DWORD kLauncherTimeoutMs = 60000;
+constexpr int kGameRecordTimeoutSeconds = 30;
+
+std::wstring Unescaped(const std::wstring& text)
+{
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 2 < text.size()) {
+            out += static_cast<wchar_t>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+GameRecord ParseRecord(const std::wstring& text, const std::filesystem::path& folder)
+{
+    GameRecord record;
+    record.Folder = folder;
+    std::wistringstream lines(text);
+    std::wstring line;
+    while (std::getline(lines, line)) {
+        const std::size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos) continue;
+        const std::wstring key = line.substr(0, equals);
+        const std::wstring value = Unescaped(line.substr(equals + 1));
+        if (key == L"command_line")
+            record.CommandLine = value;
+        else if (key == L"working_folder")
+            record.WorkingFolder = value;
+        else if (key == L"arg")
+            record.Args.push_back(value);
+        else if (key.rfind(L"console_", 0) == 0)
+            record.Console[key] = value;
+    }
+    return record;
+}
+
+std::uintmax_t SizeOrZero(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(LongPath(file), error);
+    return error ? 0 : size;
+}
+
+}  // namespace
+
+std::filesystem::path TestProgramFolder()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return std::filesystem::path(path).parent_path();
+}
+
+std::wstring LongPath(const std::filesystem::path& path)
+{
+    const std::wstring text = std::filesystem::absolute(path).wstring();
+    if (text.rfind(L"\\\\?\\", 0) == 0 || text.size() < MAX_PATH) return text;
+    return L"\\\\?\\" + text;
+}
+
+void CreateFolders(const std::filesystem::path& folder)
+{
+    const std::filesystem::path full = std::filesystem::absolute(folder);
+    std::filesystem::path partial = full.root_path();
+    for (const auto& part : full.relative_path()) {
+        partial /= part;
+        CreateDirectoryW(LongPath(partial).c_str(), nullptr);
+    }
+}
+
+bool WaitForFile(const std::filesystem::path& path, int seconds)
+{
+    for (int i = 0; i < seconds * 50; ++i) {
+        if (GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder)
+    : launcherFolder_(Root() / launcherSubfolder)
+{
+    CreateFolders(launcherFolder_);
+    const std::wstring source = (TestProgramFolder() / L"OrvelLauncher.exe").wstring();
+    if (!CopyFileW(source.c_str(), LongPath(LauncherExe()).c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy the launcher, error " << GetLastError();
+    }
+}
+
+LauncherSandbox::~LauncherSandbox()
+{
+    // A stand-in that was held may still be ending; give it a moment before the
+    // folder goes.
+    for (const auto& folder : gameFolders_) {
+        for (int i = 0; i < 100; ++i) {
+            std::error_code error;
+            std::filesystem::remove(LongPath(folder / L"stand_in_record.txt"), error);
+            if (!error) break;
+            Sleep(50);
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(LongPath(Root()), ignored);
+}
+
+void LauncherSandbox::WriteConfig(const std::string& text) const
+{
+    WriteFileBytes(LongPath(launcherFolder_ / L"Orvel.config.ini"), text);
+}
+
+std::filesystem::path LauncherSandbox::PlaceGame(const std::filesystem::path& folder, const std::wstring& name)
+{
+    const std::filesystem::path game = (launcherFolder_ / folder / name).lexically_normal();
+    const std::filesystem::path target = game.parent_path();
+    CreateFolders(target);
+    const std::wstring source = (TestProgramFolder() / L"stand_in_game.exe").wstring();
+    if (!CopyFileW(source.c_str(), LongPath(game).c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy the stand-in game, error " << GetLastError();
+    }
+    gameFolders_.push_back(target);
+    return game;
+}
+
+HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOptions& options) const
+{
+    std::wstring commandLine = QuoteIfNeeded(LauncherExe().wstring());
+    for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+
+    const std::wstring workingFolder = options.WorkingFolder.value_or(Root()).wstring();
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    // Named in full as well, so that a launcher deeper than MAX_PATH starts too.
+    const std::wstring program = LongPath(LauncherExe());
+    if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, options.CreationFlags, nullptr,
+                        workingFolder.c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+RunResult LauncherSandbox::Run(const std::vector<std::wstring>& args, const RunOptions& options) const
+{
+    for (const auto& folder : gameFolders_) std::filesystem::remove(LongPath(folder / L"stand_in_record.txt"));
+    const std::uintmax_t logSizeBefore = SizeOrZero(LogFile());
+
+    RunResult result;
+    const UniqueHandle launcher{Start(args, options)};
+    if (!launcher) return result;
+    if (WaitForSingleObject(launcher.get(), kLauncherTimeoutMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the launcher did not end within " << kLauncherTimeoutMs / 1000 << " s";
+        TerminateProcess(launcher.get(), 99);
+        return result;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(launcher.get(), &exitCode);
+    result.ExitCode = static_cast<int>(exitCode);
+
+    const std::string log = ReadFileBytes(LongPath(LogFile()));
+    result.Log = LogMessagesFrom(log.size() > logSizeBefore ? log.substr(logSizeBefore) : std::string());
+    if (result.ExitCode == 0 && options.WaitForGame) result.Game = WaitForGameRecord();
+    return result;
+}
+
+std::optional<GameRecord> LauncherSandbox::WaitForGameRecord() const
+{
+    for (int i = 0; i < kGameRecordTimeoutSeconds * 50; ++i) {
+        for (const auto& folder : gameFolders_) {
+            const auto record = folder / L"stand_in_record.txt";
+            if (GetFileAttributesW(LongPath(record).c_str()) != INVALID_FILE_ATTRIBUTES) {
+                return ParseRecord(DecodeUtf8(ReadFileBytes(LongPath(record))), folder);
+            }
+        }
+        Sleep(20);
+    }
+    ADD_FAILURE() << "no stand-in game recorded its start";
+    return std::nullopt;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/open_existing.h"
+#include "tests/support/temp_folder.h"
+
+// What the stand-in game recorded about its start.
+struct GameRecord {
+    std::wstring CommandLine;
+    std::wstring WorkingFolder;
+    std::vector<std::wstring> Args;
+    std::map<std::wstring, std::wstring> Console;  // console_window, console_title
+    std::filesystem::path Folder;                  // where the started stand-in lives
+};
+
+struct RunOptions {
+    DWORD CreationFlags = 0;
+    std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
+    std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
+    bool WaitForGame = true;                             // after rc 0, wait for the stand-in's record
+};
+
+struct RunResult {
+    int ExitCode = -1;               // -1: the launcher did not end in time and was stopped
+    std::vector<std::wstring> Log;   // the messages this run appended
+    std::optional<GameRecord> Game;  // present when a stand-in recorded its start
+};
+
+// A temporary game install: the real OrvelLauncher.exe copied into a folder
+// of its own, with stand-in games and configuration files placed around it.
+class LauncherSandbox {
+public:
+    explicit LauncherSandbox(const std::filesystem::path& launcherSubfolder = L"Launcher");
+    ~LauncherSandbox();
+
+    const std::filesystem::path& Root() const { return root_.Path(); }
+    const std::filesystem::path& LauncherFolder() const { return launcherFolder_; }
+    std::filesystem::path LauncherExe() const { return launcherFolder_ / L"OrvelLauncher.exe"; }
+    std::filesystem::path LogFile() const { return launcherFolder_ / L"OrvelLauncher.log"; }
+
+    void WriteConfig(const std::string& text) const;
+    // Copies the stand-in game to `folder` (relative to the launcher's folder,
+    // or absolute) under `name`, and returns its full path.
+    std::filesystem::path PlaceGame(const std::filesystem::path& folder = L".",
+                                    const std::wstring& name = L"veldmoor.exe");
+
+    RunResult Run(const std::vector<std::wstring>& args = {}, const RunOptions& options = {}) const;
+
+    // Starts the launcher without waiting; for tests that run several at once.
+    HANDLE Start(const std::vector<std::wstring>& args, const RunOptions& options = {}) const;
+
+private:
+    std::optional<GameRecord> WaitForGameRecord() const;
+
+    TempFolder root_;
+    std::filesystem::path launcherFolder_;
+    std::vector<std::filesystem::path> gameFolders_;
+};
+
+// The folder of the running test program, where the build put the launcher
+// and the stand-in game.
+std::filesystem::path TestProgramFolder();
+
+// A path CreateFileW and friends accept at any length.
+std::wstring LongPath(const std::filesystem::path& path);
+
+// Creates the folder and every folder above it, at any path length.
+void CreateFolders(const std::filesystem::path& folder);
+
+// Waits for `path` to exist, up to `seconds`.
+bool WaitForFile(const std::filesystem::path& path, int seconds);

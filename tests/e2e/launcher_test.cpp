@@ -1,0 +1,41 @@
+#include "tests/e2e/launcher_test.h"
+
+#include <thread>
+
+void LauncherTest::UseKnownMachine(bool headless)
+{
+    if (!RunningUnderWine()) return;
+    SetRegistry(HKEY_CURRENT_USER, kWineDirect3DKey, L"renderer",
+                headless ? std::optional<RegistryValue>(StringValue(L"no3d")) : std::nullopt);
+    SetAdapterMemoryMiB(8192);
+    SetRegistry(HKEY_LOCAL_MACHINE, kProcessorKey, L"ProcessorNameString", StringValue(kCpuName));
+}
+
+void LauncherTest::TearDown()
+{
+    // Last set, first restored, so that a value set twice comes back as it was.
+    while (!registry_.empty()) registry_.pop_back();
+}
+
+void LauncherTest::SetRegistry(HKEY root, const std::wstring& key, const std::wstring& name,
+                               std::optional<RegistryValue> value)
+{
+    registry_.push_back(std::make_unique<ScopedRegistryValue>(root, key, name, std::move(value)));
+}
+
+void LauncherTest::SetAdapterMemoryMiB(int mebibytes)
+{
+    SetRegistry(HKEY_CURRENT_USER, kWineDirect3DKey, L"VideoMemorySize", StringValue(std::to_wstring(mebibytes)));
+}
+
+std::wstring LauncherTest::CpuLine()
+{
+    return L"CPU: " + std::wstring(kCpuName) + L", Threads=" + std::to_wstring(std::thread::hardware_concurrency());
+}
+
+std::wstring LauncherTest::AdapterLine(const wchar_t* vram)
+{
+    return L"Seçilen GPU: WineD3D DirectDraw Emulation, VRAM=" + std::wstring(vram) + L" GB";
+}
+
+std::vector<std::wstring> Lines(std::initializer_list<std::wstring> lines) { return lines; }

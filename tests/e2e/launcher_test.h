@@ -1,0 +1,42 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/launcher_sandbox.h"
+#include "tests/e2e/wine_registry.h"
+
+// Under Wine, every test starts from the same machine: the headless no3d
+// adapter with 8 GiB of memory and a known processor name. On Windows the
+// machine is what it is, and tests that need a known one skip.
+class LauncherTest : public testing::Test {
+protected:
+    void SetUp() override { UseKnownMachine(true); }
+    void TearDown() override;
+
+    // The no3d renderer needs no display; without it Wine's default renderer
+    // needs one (and reports adapter names from its card table).
+    void UseKnownMachine(bool headless);
+
+    // Sets a registry value for the rest of the test.
+    void SetRegistry(HKEY root, const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
+    void SetAdapterMemoryMiB(int mebibytes);
+
+    static constexpr wchar_t kCpuName[] = L"Orvel Test CPU @ 3.00GHz";
+    static std::wstring CpuLine();                         // "CPU: <kCpuName>, Threads=<this machine's count>"
+    static std::wstring AdapterLine(const wchar_t* vram);  // the no3d adapter with the given VRAM text
+
+private:
+    std::vector<std::unique_ptr<ScopedRegistryValue>> registry_;
+};
+
+#define REQUIRE_WINE()                                                             \
+    do {                                                                           \
+        if (!RunningUnderWine()) GTEST_SKIP() << "needs Wine's registry switches"; \
+    } while (0)
+
+// The log lines of a run from the banner to the decision, for the usual case.
+std::vector<std::wstring> Lines(std::initializer_list<std::wstring> lines);

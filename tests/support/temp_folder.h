@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// A fresh, empty folder under the system's temporary folder, removed with
+// everything in it when the owner goes.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& name = L"");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Writes the bytes exactly as given, replacing what the file held.
+void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
+std::string ReadFileBytes(const std::filesystem::path& file);

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "launch/game_command_line.h"
+
+TEST(GameCommandLine, ExecutablePathIsQuotedOnlyWithBlanks)
+{
+    EXPECT_EQ(QuoteIfNeeded(L"C:\\Games\\veldmoor.exe"), L"C:\\Games\\veldmoor.exe");
+    EXPECT_EQ(QuoteIfNeeded(L"C:\\Program Files\\Game\\veldmoor.exe"), L"\"C:\\Program Files\\Game\\veldmoor.exe\"");
+    EXPECT_EQ(QuoteIfNeeded(L"C:\\Tab\there.exe"), L"\"C:\\Tab\there.exe\"");
+    EXPECT_EQ(QuoteIfNeeded(L""), L"");
+}
+
+TEST(GameCommandLine, JoinPutsTheSeparatorBetweenNeighboursOnly)
+{
+    EXPECT_EQ(JoinArgs({}, L" "), L"");
+    EXPECT_EQ(JoinArgs({L"-DX12"}, L" "), L"-DX12");
+    EXPECT_EQ(JoinArgs({L"a", L"", L"b"}, L" "), L"a  b");
+}
+
+TEST(GameCommandLine, ArgumentsAreQuotedByTheWindowsRulesOnlyWhenNeeded)
+{
+    struct Row {
+        std::wstring argument;
+        std::wstring want;
+    };
+    const Row rows[] = {
+        {L"-log", L"-log"},
+        {L"C:\\path\\", L"C:\\path\\"},  // no blank: written as it is, backslashes and all
+        {L"ünïcødé", L"ünïcødé"},
+        {L"", L"\"\""},
+        {L"Save Dir", L"\"Save Dir\""},
+        {L"a\tb", L"\"a\tb\""},
+        {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
+        {L"\"", L"\"\\\"\""},
+        {L"C:\\My Games\\", L"\"C:\\My Games\\\\\""},  // trailing backslashes doubled before the closing quote
+        {L"a\\\\\"b c", L"\"a\\\\\\\\\\\"b c\""},      // two backslashes then a quote: 5 backslashes and the quote
+        {L"x\\y z", L"\"x\\y z\""},                    // backslashes not before a quote stay single
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.argument));
+        EXPECT_EQ(QuoteArgument(r.argument), r.want);
+    }
+}
+
+TEST(GameCommandLine, GameArgsComeFirstAsOnePieceThenTheSwitchThenPassThrough)
+{
+    LauncherSettings settings;
+    EXPECT_EQ(BuildGameArgList(settings, RenderApi::DX12, {}), GameArgList{L"-DX12"});
+
+    settings.GameArgs = L"-windowed -nosplash";
+    EXPECT_EQ(JoinArgs(BuildGameArgList(settings, RenderApi::DX11, {L"-log", L"-skipintro"}), L" "),
+              L"-windowed -nosplash -DX11 -log -skipintro");
+
+    settings.GameArgs = L"\"C:\\raw fragment\"";
+    EXPECT_EQ(BuildGameArgList(settings, RenderApi::DX12, {L"two words", L""}),
+              (GameArgList{L"\"C:\\raw fragment\"", L"-DX12", L"\"two words\"", L"\"\""}));
+}
+
+TEST(GameCommandLine, CommandLineIsTheQuotedPathASpaceAndTheArguments)
+{
+    EXPECT_EQ(GameCommandLine(L"C:\\Games\\veldmoor.exe", L"-DX12"), L"C:\\Games\\veldmoor.exe -DX12");
+    EXPECT_EQ(GameCommandLine(L"C:\\Program Files\\Game\\veldmoor.exe", L"-DX12"),
+              L"\"C:\\Program Files\\Game\\veldmoor.exe\" -DX12");
+}

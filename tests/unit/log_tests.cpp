@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "log/log_line.h"
+#include "log/logger.h"
+#include "log/number_format.h"
+#include "tests/support/log_reading.h"
+#include "tests/support/temp_folder.h"
+
+TEST(LogLine, StampIsZeroFilledAndLineEndsInOneCrLf)
+{
+    struct Row {
+        LogTimestamp time;
+        const wchar_t* message;
+        const wchar_t* want;
+    };
+    const Row rows[] = {
+        {{2027, 1, 5, 9, 3, 7}, L"Karar: -DX12", L"[2027-01-05 09:03:07] Karar: -DX12\r\n"},
+        {{2026, 12, 31, 23, 59, 59}, L"", L"[2026-12-31 23:59:59] \r\n"},
+        {{10000, 10, 10, 10, 10, 10}, L"x", L"[10000-10-10 10:10:10] x\r\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.want);
+        EXPECT_EQ(FormatLogLine(r.time, r.message), r.want);
+    }
+}
+
+TEST(LogLine, Utf8KeepsEveryCharacter)
+{
+    struct Row {
+        std::wstring text;
+        std::string want;
+    };
+    const Row rows[] = {
+        {L"şıçöüÇ", "\xC5\x9F\xC4\xB1\xC3\xA7\xC3\xB6\xC3\xBC\xC3\x87"},
+        {L"\u2192", "\xE2\x86\x92"},
+        {L"A\u00A0", "A\xC2\xA0"},
+        // A pair of UTF-16 surrogates is one character, written in four bytes.
+        {std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xF0\x9F\x98\x80"},
+        // A lone surrogate cannot be written as UTF-8; it becomes U+FFFD.
+        {std::wstring{L'a', wchar_t(0xD800), L'b'},
+         "a\xEF\xBF\xBD"
+         "b"},
+        {std::wstring{wchar_t(0xDC00)}, "\xEF\xBF\xBD"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.want));
+        EXPECT_EQ(EncodeUtf8(r.text), r.want);
+    }
+}
+
+TEST(NumberFormat, FixedSixDecimals)
+{
+    struct Row {
+        double value;
+        const wchar_t* want;
+    };
+    const Row rows[] = {
+        {8.0, L"8.000000"},        {3.9990234375, L"3.999023"}, {0.0, L"0.000000"},
+        {7.99609375, L"7.996094"}, {16.0, L"16.000000"},        {1099511627776.0, L"1099511627776.000000"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(FormatFixed6(r.value), r.want);
+}
+
+TEST(Logger, AppendsAfterExistingContentAndNeverTruncates)
+{
+    const TempFolder folder;
+    const auto file = folder.Path() / L"OrvelLauncher.log";
+    const std::string earlier = "[2020-01-01 00:00:00] earlier run\r\n";
+    WriteFileBytes(file, earlier);
+    {
+        Logger logger(file);
+        logger.Log(L"=== Orvel launcher başladı ===");
+        logger.Log(L"Sınır durum → PreferDx12=true");
+    }
+    {
+        Logger logger(file);
+        logger.Log(L"second");
+    }
+    const std::string bytes = ReadFileBytes(file);
+    ASSERT_EQ(bytes.rfind(earlier, 0), 0u);
+    EXPECT_EQ(LogMessagesFrom(bytes), (std::vector<std::wstring>{L"earlier run", L"=== Orvel launcher başladı ===",
+                                                                 L"Sınır durum → PreferDx12=true", L"second"}));
+}
+
+TEST(Logger, LongRunsReachTheFileWhole)
+{
+    const TempFolder folder;
+    const auto file = folder.Path() / L"OrvelLauncher.log";
+    const std::wstring big(100000, L'ş');
+    {
+        Logger logger(file);
+        for (int i = 0; i < 3; ++i) logger.Log(big);
+    }
+    EXPECT_EQ(ReadLogMessages(file), (std::vector<std::wstring>(3, big)));
+}
+
+TEST(Logger, UnopenableFileMakesLoggingSilent)
+{
+    const TempFolder folder;
+    const auto file = folder.Path() / L"missing folder" / L"OrvelLauncher.log";
+    {
+        Logger logger(file);
+        logger.Log(L"nowhere to go");
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
