@@ -19,5 +19,5 @@ ensure_packages() {
 ORVEL_BUILD_PACKAGES=(
     cmake ninja-build googletest
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth
+    wine wine64 xvfb xauth python3
 )
