@@ -15,15 +15,16 @@ int wmain(int argc, wchar_t** argv)
     UINT64 best = 0;
     const HMODULE dxgi = LoadLibraryExW(L"dxgi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     using Create = HRESULT(WINAPI*)(REFIID, void**);
-    const auto create = dxgi ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(dxgi, "CreateDXGIFactory1")))
-                             : nullptr;
+    const auto create =
+        dxgi ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(dxgi, "CreateDXGIFactory1"))) : nullptr;
     IDXGIFactory6* factory = nullptr;
     if (create && SUCCEEDED(create(__uuidof(IDXGIFactory6), reinterpret_cast<void**>(&factory)))) {
         for (UINT i = 0;; ++i) {
             IDXGIAdapter1* adapter = nullptr;
             if (FAILED(factory->EnumAdapters1(i, &adapter))) break;
             DXGI_ADAPTER_DESC1 desc{};
-            if (SUCCEEDED(adapter->GetDesc1(&desc)) && desc.DedicatedVideoMemory >= best) best = desc.DedicatedVideoMemory;
+            if (SUCCEEDED(adapter->GetDesc1(&desc)) && desc.DedicatedVideoMemory >= best)
+                best = desc.DedicatedVideoMemory;
             adapter->Release();
         }
         factory->Release();
@@ -35,7 +36,8 @@ int wmain(int argc, wchar_t** argv)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return 2;
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 2;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;

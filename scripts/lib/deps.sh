@@ -21,3 +21,9 @@ ORVEL_BUILD_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth python3
 )
+# The native sanitizer build, the fuzzers, the second compiler and the format check.
+ORVEL_FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
+ORVEL_CHECK_PACKAGES=(
+    "${ORVEL_FUZZ_PACKAGES[@]}" googletest lld
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-format
+)

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "tests/e2e/launcher_test.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST_F(ConfigAndSwitches, HostileConfigurationFilesNeverStopTheLauncher)
         {"one 8 MiB line", "GameArgs=" + std::string(8 * 1024 * 1024, 'a')},
         {"100,000 lines", manyLines},
         {"every byte value", everyByte + everyByte},
-        {"UTF-16 with a byte-order mark", std::string("\xFF\xFEG\0=\0\n\0", 8)},
+        {"UTF-16 with a byte-order mark", Bytes("\xFF\xFEG\0=\0\n\0")},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

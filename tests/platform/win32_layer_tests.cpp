@@ -15,6 +15,7 @@
 #include "launcher/own_path.h"
 #include "log/logger.h"
 #include "tests/support/captured_log.h"
+#include "tests/support/command_line_split.h"
 #include "tests/support/log_reading.h"
 #include "tests/support/open_existing.h"
 #include "tests/support/temp_folder.h"
@@ -55,6 +56,27 @@ TEST(Win32Layer, QuotedArgumentsComeBackWhole)
         SCOPED_TRACE(testing::PrintToString(argument));
         const std::vector<std::wstring> args = SplitBySystem(L"game.exe " + QuoteArgument(argument) + L" next");
         EXPECT_EQ(args, (std::vector<std::wstring>{L"game.exe", argument, L"next"}));
+    }
+}
+
+TEST(Win32Layer, TestSplitterAgreesWithCommandLineToArgvW)
+{
+    const std::wstring rows[] = {
+        L"game.exe a b",
+        L"\"C:\\Program Files\\game.exe\" -x \"y z\"",
+        L"C:\\dir\\game.exe a\\\\b \"c\\\\\" d",
+        L"game.exe \"a\\\"b\" a\\\\\\\"b \\\\\\\\\"a b\"",
+        L"game.exe \"\"\"\" \"\"\"a\"\"\" \"a\"\"b\" \"\" \"\" x",
+        L"game.exe a\"b c\"d \t\t e  ",
+        L"game.exe \"unterminated \\ and more",
+        L"game.exe a\\ \\\\ \\\"",
+        L"game.exe \"\"\"\"\"\"\"",
+        L"\"game\".exe x",
+        L"game.exe ünïcødé \"ş ğ\"",
+    };
+    for (const std::wstring& commandLine : rows) {
+        SCOPED_TRACE(testing::PrintToString(commandLine));
+        EXPECT_EQ(SplitCommandLine(commandLine), SplitBySystem(commandLine));
     }
 }
 

@@ -18,6 +18,13 @@ private:
     std::filesystem::path path_;
 };
 
+// The bytes of a string literal, embedded NULs included.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N])
+{
+    return std::string(literal, N - 1);
+}
+
 // Writes the bytes exactly as given, replacing what the file held.
 void WriteFileBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string ReadFileBytes(const std::filesystem::path& file);

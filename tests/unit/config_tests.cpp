@@ -120,8 +120,8 @@ TEST(ConfigText, LinesApplyInOrderAndTheLastUsableOneWins)
          "\xEF\xBB\xBF"
          "CpuThreadMinForDx12=6\nGameExeName=a.exe\n",
          8, L"a.exe"},
-        {"UTF-16 matches nothing", std::string("G\0a\0m\0e\0E\0x\0e\0N\0a\0m\0e\0=\0a\0\n\0", 30), 8, L"veldmoor.exe"},
-        {"NUL bytes inside a value", std::string("GameExeName=a\0b.exe\n", 20), 8, std::wstring(L"a\0b.exe", 7)},
+        {"UTF-16 matches nothing", Bytes("G\0a\0m\0e\0E\0x\0e\0N\0a\0m\0e\0=\0a\0\n\0"), 8, L"veldmoor.exe"},
+        {"NUL bytes inside a value", Bytes("GameExeName=a\0b.exe\n"), 8, std::wstring(L"a\0b.exe", 7)},
         {"UTF-8 letters arrive byte by byte", "GameExeName=\xC3\xB6.exe\n", 8, L"\u00C3\u00B6.exe"},
         {"Latin-1 bytes are their own characters", "GameExeName=\xF6\xFF.exe\n", 8, L"\u00F6\u00FF.exe"},
     };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/game_command_line.h"
+#include "tests/support/command_line_split.h"
 
 TEST(GameCommandLine, ExecutablePathIsQuotedOnlyWithBlanks)
 {
@@ -61,4 +62,17 @@ TEST(GameCommandLine, CommandLineIsTheQuotedPathASpaceAndTheArguments)
     EXPECT_EQ(GameCommandLine(L"C:\\Games\\veldmoor.exe", L"-DX12"), L"C:\\Games\\veldmoor.exe -DX12");
     EXPECT_EQ(GameCommandLine(L"C:\\Program Files\\Game\\veldmoor.exe", L"-DX12"),
               L"\"C:\\Program Files\\Game\\veldmoor.exe\" -DX12");
+}
+
+TEST(GameCommandLine, QuotedArgumentsSplitBackIntoTheSameArguments)
+{
+    const std::vector<std::wstring> args = {
+        L"",    L"plain",   L"two words", L"tab\there", L"\"",       L"\"\"",        L"\\",
+        L"a\\", L"a\\\\\"", L"\\\"a b",   L"x\\y z\\",  L"' \"\" '", L"ünïcødé ş ğ",
+    };
+    std::wstring commandLine = L"game.exe";
+    for (const std::wstring& arg : args) commandLine += L" " + QuoteArgument(arg);
+    std::vector<std::wstring> want = args;
+    want.insert(want.begin(), L"game.exe");
+    EXPECT_EQ(SplitCommandLine(commandLine), want);
 }
