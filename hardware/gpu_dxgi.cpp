@@ -3,7 +3,7 @@
 #include <dxgi1_6.h>
 #include <wrl/client.h>
 
-#include <optional>
+#include <iterator>
 #include <vector>
 
 #include "common/unique_handle.h"

@@ -33,8 +33,16 @@ LogFile OpenLogForAppend(const std::filesystem::path& file)
 void AppendToLog(const LogFile& file, const std::string& bytes)
 {
     if (!file || bytes.empty()) return;
+    // Launchers started together take turns, so that no write lands on top of
+    // another (not every file system makes appends atomic). The lock is on
+    // one byte far beyond any log's end, so readers of the log never meet it.
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFFE;
+    turn.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
     DWORD written = 0;
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (locked) UnlockFileEx(file.get(), 0, 1, 0, &turn);
 }
 
 LogTimestamp LocalTimestamp()

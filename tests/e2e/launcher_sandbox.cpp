@@ -53,7 +53,7 @@ GameRecord ParseRecord(const std::wstring& text, const std::filesystem::path& fo
 std::uintmax_t SizeOrZero(const std::filesystem::path& file)
 {
     std::error_code error;
-    const auto size = std::filesystem::file_size(LongPath(file), error);
+    const auto size = std::filesystem::file_size(file, error);
     return error ? 0 : size;
 }
 
@@ -66,27 +66,10 @@ std::filesystem::path TestProgramFolder()
     return std::filesystem::path(path).parent_path();
 }
 
-std::wstring LongPath(const std::filesystem::path& path)
-{
-    const std::wstring text = std::filesystem::absolute(path).wstring();
-    if (text.rfind(L"\\\\?\\", 0) == 0 || text.size() < MAX_PATH) return text;
-    return L"\\\\?\\" + text;
-}
-
-void CreateFolders(const std::filesystem::path& folder)
-{
-    const std::filesystem::path full = std::filesystem::absolute(folder);
-    std::filesystem::path partial = full.root_path();
-    for (const auto& part : full.relative_path()) {
-        partial /= part;
-        CreateDirectoryW(LongPath(partial).c_str(), nullptr);
-    }
-}
-
 bool WaitForFile(const std::filesystem::path& path, int seconds)
 {
     for (int i = 0; i < seconds * 50; ++i) {
-        if (GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
         Sleep(20);
     }
     return false;
@@ -95,9 +78,9 @@ bool WaitForFile(const std::filesystem::path& path, int seconds)
 LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder)
     : launcherFolder_(Root() / launcherSubfolder)
 {
-    CreateFolders(launcherFolder_);
+    std::filesystem::create_directories(launcherFolder_);
     const std::wstring source = (TestProgramFolder() / L"OrvelLauncher.exe").wstring();
-    if (!CopyFileW(source.c_str(), LongPath(LauncherExe()).c_str(), FALSE)) {
+    if (!CopyFileW(source.c_str(), LauncherExe().c_str(), FALSE)) {
         ADD_FAILURE() << "cannot copy the launcher, error " << GetLastError();
     }
 }
@@ -109,27 +92,27 @@ LauncherSandbox::~LauncherSandbox()
     for (const auto& folder : gameFolders_) {
         for (int i = 0; i < 100; ++i) {
             std::error_code error;
-            std::filesystem::remove(LongPath(folder / L"stand_in_record.txt"), error);
+            std::filesystem::remove(folder / L"stand_in_record.txt", error);
             if (!error) break;
             Sleep(50);
         }
     }
     std::error_code ignored;
-    std::filesystem::remove_all(LongPath(Root()), ignored);
+    std::filesystem::remove_all(Root(), ignored);
 }
 
 void LauncherSandbox::WriteConfig(const std::string& text) const
 {
-    WriteFileBytes(LongPath(launcherFolder_ / L"Orvel.config.ini"), text);
+    WriteFileBytes(launcherFolder_ / L"Orvel.config.ini", text);
 }
 
 std::filesystem::path LauncherSandbox::PlaceGame(const std::filesystem::path& folder, const std::wstring& name)
 {
     const std::filesystem::path game = (launcherFolder_ / folder / name).lexically_normal();
     const std::filesystem::path target = game.parent_path();
-    CreateFolders(target);
+    std::filesystem::create_directories(target);
     const std::wstring source = (TestProgramFolder() / L"stand_in_game.exe").wstring();
-    if (!CopyFileW(source.c_str(), LongPath(game).c_str(), FALSE)) {
+    if (!CopyFileW(source.c_str(), game.c_str(), FALSE)) {
         ADD_FAILURE() << "cannot copy the stand-in game, error " << GetLastError();
     }
     gameFolders_.push_back(target);
@@ -148,9 +131,7 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    // Named in full as well, so that a launcher deeper than MAX_PATH starts too.
-    const std::wstring program = LongPath(LauncherExe());
-    if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, options.CreationFlags, nullptr,
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags, nullptr,
                         workingFolder.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
         return nullptr;
@@ -161,7 +142,7 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
 
 RunResult LauncherSandbox::Run(const std::vector<std::wstring>& args, const RunOptions& options) const
 {
-    for (const auto& folder : gameFolders_) std::filesystem::remove(LongPath(folder / L"stand_in_record.txt"));
+    for (const auto& folder : gameFolders_) std::filesystem::remove(folder / L"stand_in_record.txt");
     const std::uintmax_t logSizeBefore = SizeOrZero(LogFile());
 
     RunResult result;
@@ -176,7 +157,7 @@ RunResult LauncherSandbox::Run(const std::vector<std::wstring>& args, const RunO
     GetExitCodeProcess(launcher.get(), &exitCode);
     result.ExitCode = static_cast<int>(exitCode);
 
-    const std::string log = ReadFileBytes(LongPath(LogFile()));
+    const std::string log = ReadFileBytes(LogFile());
     result.Log = LogMessagesFrom(log.size() > logSizeBefore ? log.substr(logSizeBefore) : std::string());
     if (result.ExitCode == 0 && options.WaitForGame) result.Game = WaitForGameRecord();
     return result;
@@ -187,8 +168,8 @@ std::optional<GameRecord> LauncherSandbox::WaitForGameRecord() const
     for (int i = 0; i < kGameRecordTimeoutSeconds * 50; ++i) {
         for (const auto& folder : gameFolders_) {
             const auto record = folder / L"stand_in_record.txt";
-            if (GetFileAttributesW(LongPath(record).c_str()) != INVALID_FILE_ATTRIBUTES) {
-                return ParseRecord(DecodeUtf8(ReadFileBytes(LongPath(record))), folder);
+            if (GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                return ParseRecord(DecodeUtf8(ReadFileBytes(record)), folder);
             }
         }
         Sleep(20);

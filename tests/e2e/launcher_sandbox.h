@@ -68,11 +68,5 @@ private:
 // and the stand-in game.
 std::filesystem::path TestProgramFolder();
 
-// A path CreateFileW and friends accept at any length.
-std::wstring LongPath(const std::filesystem::path& path);
-
-// Creates the folder and every folder above it, at any path length.
-void CreateFolders(const std::filesystem::path& folder);
-
 // Waits for `path` to exist, up to `seconds`.
 bool WaitForFile(const std::filesystem::path& path, int seconds);

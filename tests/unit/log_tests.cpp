@@ -35,6 +35,8 @@ TEST(LogLine, Utf8KeepsEveryCharacter)
         {L"\u2192", "\xE2\x86\x92"},
         {L"A\u00A0", "A\xC2\xA0"},
         // A pair of UTF-16 surrogates is one character, written in four bytes.
+        // (In the native build wchar_t is 32 bits; the pair still arrives as
+        // two units when the text came from UTF-16, and must still be joined.)
         {std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)}, "\xF0\x9F\x98\x80"},
         // A lone surrogate cannot be written as UTF-8; it becomes U+FFFD.
         {std::wstring{L'a', wchar_t(0xD800), L'b'},
