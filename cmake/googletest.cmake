@@ -1,5 +1,6 @@
 # GoogleTest, built for the target from sources (Debian's googletest package
-# installs them in /usr/src/googletest), or an installed package on Windows.
+# installs them in /usr/src/googletest), or an installed GTest package (vcpkg
+# on Windows, say). Without either, the tests are left out of the build.
 if(EXISTS ${GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -10,5 +11,12 @@ if(EXISTS ${GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
         add_library(GTest::gtest_main ALIAS gtest_main)
     endif()
 else()
-    find_package(GTest CONFIG REQUIRED)
+    find_package(GTest CONFIG)
+endif()
+
+if(TARGET GTest::gtest_main)
+    set(ORVEL_HAVE_GTEST ON)
+else()
+    message(WARNING "GoogleTest not found: set GOOGLETEST_SOURCE_DIR to its sources to build the tests")
+    set(ORVEL_HAVE_GTEST OFF)
 endif()
