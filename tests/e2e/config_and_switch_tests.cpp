@@ -51,7 +51,7 @@ TEST_F(ConfigAndSwitches, ConfigurationBesideTheExeChangesTheOutcome)
         sandbox.WriteConfig(r.config);
         const auto game = sandbox.PlaceGame();
         const RunResult run = sandbox.Run(r.args);
-        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
         std::vector<std::wstring> want{
             L"=== Orvel launcher başladı ===",
             L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
@@ -74,7 +74,7 @@ TEST_F(ConfigAndSwitches, GameExeNameFromTheConfigurationIsStarted)
     sandbox.WriteConfig("GameExeName=Other Game.exe\n");
     const auto game = sandbox.PlaceGame(L".", L"Other Game.exe");
     const RunResult run = sandbox.Run({L"-dx11"});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_GE(run.Log.size(), 2u);
     EXPECT_EQ(run.Log[run.Log.size() - 2], L"Çalıştırılıyor: \"" + game.wstring() + L"\" -DX11");
     EXPECT_TRUE(run.Game);
@@ -125,7 +125,7 @@ TEST_F(ConfigAndSwitches, HostileConfigurationFilesNeverStopTheLauncher)
         sandbox.WriteConfig(r.text);
         sandbox.PlaceGame();
         const RunResult run = sandbox.Run({L"-dx11"});
-        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
         ASSERT_GE(run.Log.size(), 3u);
         EXPECT_EQ(run.Log[1], L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring());
         EXPECT_EQ(run.Log[2], L"Config yüklendi.");

@@ -40,7 +40,7 @@ TEST_F(Faults, LogLockedAgainstWritingLeavesTheRunSilentWithItsUsualCode)
     const UniqueHandle locked = OpenExisting(sandbox.LogFile(), GENERIC_READ, FILE_SHARE_READ);
     ASSERT_TRUE(locked);
     const RunResult run = sandbox.Run({L"-dx12"});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_TRUE(run.Game);
     EXPECT_TRUE(run.Log.empty());
 }
@@ -58,7 +58,7 @@ TEST_F(Faults, ReadOnlyLogLeavesTheRunSilentWithItsUsualCode)
     }
     const RunResult run = sandbox.Run({L"-dx12"});
     SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_TRUE(run.Game);
     EXPECT_TRUE(run.Log.empty());
 }
@@ -71,7 +71,7 @@ TEST_F(Faults, ConfigurationHeldWithoutSharingKeepsTheDefaults)
     const UniqueHandle held = OpenExisting(sandbox.LauncherFolder() / L"Orvel.config.ini", GENERIC_READ, 0);
     ASSERT_TRUE(held);
     const RunResult run = sandbox.Run({L"-dx12"});
-    EXPECT_EQ(run.ExitCode, 0);  // veldmoor.exe, the default, was started
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);  // veldmoor.exe, the default, was started
     ASSERT_GE(run.Log.size(), 2u);
     EXPECT_EQ(run.Log[1], L"Config açılamadı, varsayılanlar kullanılacak.");
 }
@@ -83,7 +83,7 @@ TEST_F(Faults, LauncherWithoutAConsoleCreatesOneAndRunsToTheEnd)
     RunOptions options;
     options.CreationFlags = DETACHED_PROCESS;
     const RunResult run = sandbox.Run({L"-dx11"}, options);
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_FALSE(run.Log.empty());
     EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
     EXPECT_TRUE(run.Game);

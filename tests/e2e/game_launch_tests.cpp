@@ -25,7 +25,7 @@ TEST_F(GameLaunch, FirstPlaceThatHoldsTheGameWinsAndIsItsWorkingFolder)
         const auto exe = (sandbox.LauncherFolder() / r.started / L"veldmoor.exe").lexically_normal();
         const auto folder = exe.parent_path();
         const RunResult run = sandbox.Run({L"-dx12"});
-        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
         ASSERT_GE(run.Log.size(), 2u);
         EXPECT_EQ(run.Log[run.Log.size() - 2], L"Çalıştırılıyor: " + exe.wstring() + L" -DX12");
         EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
@@ -66,7 +66,7 @@ TEST_F(GameLaunch, PathWithBlanksIsQuotedAndTheGameStillStarts)
     sandbox.WriteConfig("GameArgs=-windowed -nosplash\n");
     const auto game = sandbox.PlaceGame();
     const RunResult run = sandbox.Run({L"-dx12", L"-log"});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_GE(run.Log.size(), 2u);
     EXPECT_EQ(run.Log[run.Log.size() - 2],
               L"Çalıştırılıyor: \"" + game.wstring() + L"\" -windowed -nosplash -DX12 -log");
@@ -97,7 +97,7 @@ TEST_F(GameLaunch, EveryArgumentReachesTheGameExactlyAsGiven)
     LauncherSandbox sandbox;
     sandbox.PlaceGame();
     const RunResult run = sandbox.Run(args);
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_TRUE(run.Game);
     std::vector<std::wstring> want = args;
     want.insert(want.begin(), L"-DX11");
@@ -114,7 +114,7 @@ TEST_F(GameLaunch, LauncherDoesNotWaitForTheGame)
     // launcher has ended: a launcher that waited would never end, and Run
     // fails on its timeout.
     const RunResult run = sandbox.Run({L"-dx11"});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_TRUE(run.Game);
     EXPECT_FALSE(std::filesystem::exists(sandbox.LauncherFolder() / L"stand_in_done"));
     WriteFileBytes(sandbox.LauncherFolder() / L"stand_in_release", "");

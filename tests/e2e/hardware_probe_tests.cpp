@@ -75,7 +75,7 @@ TEST_F(HardwareProbes, ProxyDxgiBesideTheLauncherIsNeverLoaded)
                     L"dxgi", StringValue(L"native,builtin"));
     }
     const RunResult run = sandbox.Run({L"-dx11"});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_EQ(ProbeLines(run), Lines({AdapterLine(L"8.000000"), CpuLine()}));
     EXPECT_TRUE(std::filesystem::exists(sandbox.LauncherFolder() / L"proxy_dxgi_loaded_by_veldmoor.exe"));
     EXPECT_FALSE(std::filesystem::exists(sandbox.LauncherFolder() / L"proxy_dxgi_loaded_by_OrvelLauncher.exe"));

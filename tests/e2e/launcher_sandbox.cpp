@@ -6,6 +6,7 @@
 
 #include "common/unique_handle.h"
 #include "launch/game_command_line.h"
+#include "log/log_line.h"
 #include "tests/support/log_reading.h"
 
 namespace {
@@ -58,6 +59,13 @@ std::uintmax_t SizeOrZero(const std::filesystem::path& file)
 }
 
 }  // namespace
+
+std::string LogText(const RunResult& run)
+{
+    std::string text = "log of the run:\n";
+    for (const std::wstring& line : run.Log) text += EncodeUtf8(line) + "\n";
+    return text;
+}
 
 std::filesystem::path TestProgramFolder()
 {

@@ -33,6 +33,9 @@ struct RunResult {
     std::optional<GameRecord> Game;  // present when a stand-in recorded its start
 };
 
+// The run's log lines, for failure messages.
+std::string LogText(const RunResult& run);
+
 // A temporary game install: the real OrvelLauncher.exe copied into a folder
 // of its own, with stand-in games and configuration files placed around it.
 class LauncherSandbox {

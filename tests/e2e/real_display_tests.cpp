@@ -44,7 +44,7 @@ TEST_F(RealDisplay, RealCardNamesAreRecognisedAndDecided)
         EXPECT_EQ(run.Log[3], L"Seçilen GPU: " + std::wstring(r.name) + L", VRAM=8.000000 GB");
         EXPECT_EQ(run.Log[5], r.reason);
         EXPECT_EQ(run.Log[6], r.decision);
-        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     }
 }
 
@@ -55,7 +55,7 @@ TEST_F(RealDisplay, LauncherWithoutAConsoleCreatesATitledConsoleWithItsIcons)
     RunOptions options;
     options.CreationFlags = DETACHED_PROCESS;
     const RunResult run = sandbox.Run({L"-dx12"}, options);
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     ASSERT_TRUE(run.Game);
     // The game inherits the launcher's console and reports what it sees.
     // Wine's console window does not keep icons sent to it, so the icons are

@@ -16,7 +16,7 @@ TEST_F(RunAndLog, TypicalRunLogsEveryStepAndStartsTheGame)
     sandbox.WriteConfig("# all defaults\r\n; nothing set\r\n");
     const auto game = sandbox.PlaceGame();
     const RunResult run = sandbox.Run({}, {});
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     const auto config = sandbox.LauncherFolder() / L"Orvel.config.ini";
     const bool weak = std::thread::hardware_concurrency() < 8;
     EXPECT_EQ(run.Log,
