@@ -21,11 +21,11 @@ void LogFileCloser::operator()(void* file) const noexcept { CloseHandle(file); }
 
 LogFile OpenLogForAppend(const std::filesystem::path& file)
 {
-    // Append-only access makes every WriteFile land at the end of the file as
-    // one piece, even with several launchers writing to the same log.
+    // Append-only writing puts every WriteFile at the end of the file; read
+    // access is there because LockFileEx asks for it.
     HANDLE handle =
-        CreateFileW(ExtendedLengthPath(file.wstring()).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(ExtendedLengthPath(file.wstring()).c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LogFile{};
     return LogFile{handle};
 }

@@ -60,6 +60,7 @@ public:
     HANDLE Start(const std::vector<std::wstring>& args, const RunOptions& options = {}) const;
 
 private:
+    RunResult RunOnce(const std::vector<std::wstring>& args, const RunOptions& options) const;
     std::optional<GameRecord> WaitForGameRecord() const;
 
     TempFolder root_;

@@ -81,6 +81,7 @@ int wmain(int argc, wchar_t** argv)
     record += L"argc=" + std::to_wstring(argc - 1) + L"\n";
     for (int i = 1; i < argc; ++i) record += L"arg=" + Escaped(argv[i]) + L"\n";
     record += ConsoleDescription();
+    record += L"end=1\n";  // lets a reader tell a whole record from one it caught early
     // A program that loads dxgi.dll the ordinary way picks up a proxy beside it.
     if (Exists(folder + L"\\stand_in_load_dxgi")) LoadLibraryW(L"dxgi.dll");
     WriteAtomically(folder + L"\\stand_in_record.txt", Utf8(record));
