@@ -185,7 +185,7 @@ RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const 
 
     const std::string log = ReadFileBytes(LogFile());
     result.Log = LogMessagesFrom(log.size() > logSizeBefore ? log.substr(logSizeBefore) : std::string());
-    if (result.ExitCode == 0 && options.WaitForGame) result.Game = WaitForGameRecord();
+    if (result.ExitCode == 0) result.Game = WaitForGameRecord();
     return result;
 }
 

@@ -24,7 +24,6 @@ struct RunOptions {
     DWORD CreationFlags = 0;
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
-    bool WaitForGame = true;                             // after rc 0, wait for the stand-in's record
 };
 
 struct RunResult {

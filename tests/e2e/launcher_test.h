@@ -38,5 +38,5 @@ private:
         if (!RunningUnderWine()) GTEST_SKIP() << "needs Wine's registry switches"; \
     } while (0)
 
-// The log lines of a run from the banner to the decision, for the usual case.
+// A list of expected log lines, written inline.
 std::vector<std::wstring> Lines(std::initializer_list<std::wstring> lines);
