@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "log/log_line.h"
 
-// The platform side of the log: a file opened for appending only, shared for
+// The platform side of the log: a file opened for appending, shared for
 // reading and writing with other processes, and the local clock.
 
 struct LogFileCloser {
@@ -17,7 +18,9 @@ using LogFile = std::unique_ptr<void, LogFileCloser>;
 // Null when the file cannot be opened or created.
 LogFile OpenLogForAppend(const std::filesystem::path& file);
 
-// One write, appended at the current end of the file in one piece.
+// One write, appended at the current end of the file in one piece. Writers
+// take turns through an exclusive lock on the byte at kLogTurnOffset.
+constexpr std::uint64_t kLogTurnOffset = 0x7FFFFFFFFFFFFFFE;
 void AppendToLog(const LogFile& file, const std::string& bytes);
 
 LogTimestamp LocalTimestamp();

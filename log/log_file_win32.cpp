@@ -15,6 +15,27 @@ std::wstring ExtendedLengthPath(const std::wstring& path)
     return path;
 }
 
+// The lock is on one byte far beyond any log's end, so readers of the log
+// never meet it.
+OVERLAPPED LogTurn()
+{
+    OVERLAPPED turn{};
+    turn.Offset = static_cast<DWORD>(kLogTurnOffset & 0xFFFFFFFF);
+    turn.OffsetHigh = static_cast<DWORD>(kLogTurnOffset >> 32);
+    return turn;
+}
+
+bool TakeTurn(HANDLE file, OVERLAPPED& turn)
+{
+    constexpr ULONGLONG kWaitMs = 2000;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn)) return true;
+        if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() - start >= kWaitMs) return false;
+        Sleep(5);
+    }
+}
+
 }  // namespace
 
 void LogFileCloser::operator()(void* file) const noexcept { CloseHandle(file); }
@@ -22,24 +43,27 @@ void LogFileCloser::operator()(void* file) const noexcept { CloseHandle(file); }
 LogFile OpenLogForAppend(const std::filesystem::path& file)
 {
     // Append-only writing puts every WriteFile at the end of the file; read
-    // access is there because LockFileEx asks for it.
-    HANDLE handle =
-        CreateFileW(ExtendedLengthPath(file.wstring()).c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return LogFile{};
-    return LogFile{handle};
+    // access is there because LockFileEx asks for it. A reader that shares the
+    // file for writing but not for reading refuses that open; the log is then
+    // appended to without taking turns, rather than lost.
+    const std::wstring path = ExtendedLengthPath(file.wstring());
+    for (const DWORD access : {DWORD{FILE_READ_DATA | FILE_APPEND_DATA}, DWORD{FILE_APPEND_DATA}}) {
+        HANDLE handle = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return LogFile{handle};
+    }
+    return LogFile{};
 }
 
 void AppendToLog(const LogFile& file, const std::string& bytes)
 {
     if (!file || bytes.empty()) return;
     // Launchers started together take turns, so that no write lands on top of
-    // another (not every file system makes appends atomic). The lock is on
-    // one byte far beyond any log's end, so readers of the log never meet it.
-    OVERLAPPED turn{};
-    turn.Offset = 0xFFFFFFFE;
-    turn.OffsetHigh = 0x7FFFFFFF;
-    const bool locked = LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
+    // another (not every file system makes appends atomic). A turn that does
+    // not come within the wait (a holder stopped in a debugger, a dropped
+    // share) or cannot be had at all leaves the write unguarded, not undone.
+    OVERLAPPED turn = LogTurn();
+    const bool locked = TakeTurn(file.get(), turn);
     DWORD written = 0;
     WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     if (locked) UnlockFileEx(file.get(), 0, 1, 0, &turn);

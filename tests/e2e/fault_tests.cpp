@@ -1,5 +1,6 @@
 // Faults and bad input: the launcher keeps its exit-code contract and loses
 // no log line.
+#include "log/log_file.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
 
@@ -43,6 +44,42 @@ TEST_F(Faults, LogLockedAgainstWritingLeavesTheRunSilentWithItsUsualCode)
     EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_TRUE(run.Game);
     EXPECT_TRUE(run.Log.empty());
+}
+
+TEST_F(Faults, LogHeldByAnotherProcessStillGetsTheWholeRun)
+{
+    struct Row {
+        const char* holder;
+        DWORD access;
+        DWORD share;
+        bool holdsTheWritersTurn;
+    };
+    const Row rows[] = {
+        {"a reader sharing only writing", GENERIC_READ, FILE_SHARE_WRITE, false},
+        {"a writer stopped while it has its turn", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+         true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.holder);
+        LauncherSandbox sandbox;
+        WriteFileBytes(sandbox.LogFile(), "");
+        UniqueHandle holder = OpenExisting(sandbox.LogFile(), r.access, r.share);
+        ASSERT_TRUE(holder);
+        OVERLAPPED turn{};
+        turn.Offset = static_cast<DWORD>(kLogTurnOffset & 0xFFFFFFFF);
+        turn.OffsetHigh = static_cast<DWORD>(kLogTurnOffset >> 32);
+        if (r.holdsTheWritersTurn) {
+            ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn));
+        }
+        // A launcher that waited for the turn without end would hang here.
+        const UniqueHandle launcher{sandbox.Start({L"-dx12"})};
+        ASSERT_EQ(WaitForSingleObject(launcher.get(), 60000), WAIT_OBJECT_0);
+        holder.reset();
+        const std::vector<std::wstring> log = ReadLogMessages(sandbox.LogFile());
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log.front(), L"=== Orvel launcher başladı ===");
+        EXPECT_EQ(log.back(), L"HATA: Oyun exe bulunamadı: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring());
+    }
 }
 
 TEST_F(Faults, ReadOnlyLogLeavesTheRunSilentWithItsUsualCode)
