@@ -6,8 +6,9 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
-// The white space that wcstol skips in the C locale.
-bool IsLeadingSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+// The white space that wcstol skips is the runtime's iswspace, which on
+// Windows holds the no-break space and other Unicode blanks besides ASCII's.
+bool IsLeadingSpace(wchar_t c) { return std::iswspace(static_cast<std::wint_t>(c)) != 0; }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include "config/config_file.h"
+#include "config/text_routines.h"
 #include "log/logger.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/command_line_split.h"
@@ -64,4 +67,28 @@ TEST(Win32Layer, FolderInTheConfigurationsPlaceCannotBeOpened)
     LauncherSettings settings;
     EXPECT_EQ(CapturedLog([&](Logger& logger) { LoadConfig(path, settings, logger); }),
               std::vector<std::wstring>{L"Config açılamadı, varsayılanlar kullanılacak."});
+}
+
+TEST(Win32Layer, IntegersSkipTheRuntimesWhiteSpace)
+{
+    // Which characters wcstol skips before a number is the runtime's answer;
+    // Windows' runtimes skip the no-break space (0xA0 in a Latin-1 file).
+    struct Row {
+        const wchar_t* text;
+        bool accepted;
+        std::int32_t want;
+    };
+    const Row rows[] = {{L"\u00A064", true, 64}, {L"\u3000\u00A0-7", true, -7}, {L"\u200B64", false, 99}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(r.text)));
+        std::int32_t target = 99;
+        EXPECT_EQ(TryParseInt(r.text, target), r.accepted);
+        EXPECT_EQ(target, r.want);
+        wchar_t* end = nullptr;
+        const long runtime = std::wcstol(r.text, &end, 10);
+        EXPECT_EQ(end != r.text, r.accepted);
+        if (r.accepted) {
+            EXPECT_EQ(runtime, r.want);
+        }
+    }
 }
