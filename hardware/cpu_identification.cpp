@@ -7,9 +7,9 @@ constexpr long kSuccess = 0;
 constexpr std::uint32_t kRegSz = 1;
 }  // namespace
 
-std::uint32_t ThreadCountFrom(unsigned standardQuery, unsigned systemProcessors)
+std::uint32_t ThreadCountFrom(unsigned activeProcessors, unsigned systemProcessors)
 {
-    if (standardQuery != 0) return standardQuery;
+    if (activeProcessors != 0) return activeProcessors;
     if (systemProcessors != 0) return systemProcessors;
     return 1;
 }

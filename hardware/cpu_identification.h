@@ -17,8 +17,8 @@ struct RegistryValueRead {
 // The largest name the read accepts: 256 UTF-16 units, the NUL included.
 constexpr std::uint32_t kProcessorNameBufferBytes = 512;
 
-// The standard thread query, then the system's processor count, then 1.
-std::uint32_t ThreadCountFrom(unsigned standardQuery, unsigned systemProcessors);
+// The active processor count, then the system's processor count, then 1.
+std::uint32_t ThreadCountFrom(unsigned activeProcessors, unsigned systemProcessors);
 
 // The trimmed name, or nothing when the read failed or was not a REG_SZ.
 std::optional<std::wstring> ProcessorNameFrom(const RegistryValueRead& read);

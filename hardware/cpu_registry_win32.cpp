@@ -1,8 +1,6 @@
 
 #include <windows.h>
 
-#include <thread>
-
 #include "common/unique_handle.h"
 #include "hardware/cpu_detection.h"
 #include "hardware/cpu_identification.h"
@@ -11,6 +9,12 @@
 namespace {
 
 using UniqueKey = Unique<HKEY, &RegCloseKey>;
+
+// Every active logical processor of every group, as the Visual C++ runtime's
+// thread query counts them. MinGW's std::thread::hardware_concurrency counts
+// only the process's affinity mask, so a player who narrows the launcher's
+// affinity would be judged to have a weaker CPU.
+unsigned ActiveProcessorCount() { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
 
 unsigned SystemProcessorCount()
 {
@@ -40,8 +44,8 @@ RegistryValueRead ReadProcessorName()
 CpuInfo DetectCpu(Logger& logger)
 {
     CpuInfo cpu;
-    const unsigned standard = std::thread::hardware_concurrency();
-    cpu.Threads = ThreadCountFrom(standard, standard == 0 ? SystemProcessorCount() : 0);
+    const unsigned active = ActiveProcessorCount();
+    cpu.Threads = ThreadCountFrom(active, active == 0 ? SystemProcessorCount() : 0);
 
     if (std::optional<std::wstring> name = ProcessorNameFrom(ReadProcessorName())) {
         cpu.Name = std::move(*name);

@@ -13,12 +13,14 @@ namespace {
 void BindStandardStreams()
 {
     FILE* stream = nullptr;
-    _wfreopen_s(&stream, L"CONOUT$", L"w", stdout);
-    _wfreopen_s(&stream, L"CONOUT$", L"w", stderr);
-    _wfreopen_s(&stream, L"CONIN$", L"r", stdin);
-    _setmode(_fileno(stdout), _O_U16TEXT);
-    _setmode(_fileno(stderr), _O_U16TEXT);
-    _setmode(_fileno(stdin), _O_U16TEXT);
+    const bool outBound = _wfreopen_s(&stream, L"CONOUT$", L"w", stdout) == 0;
+    const bool errBound = _wfreopen_s(&stream, L"CONOUT$", L"w", stderr) == 0;
+    const bool inBound = _wfreopen_s(&stream, L"CONIN$", L"r", stdin) == 0;
+    // A failed re-bind leaves the stream closed with descriptor -1, and the
+    // Microsoft runtime ends the process on _setmode(-1, ...).
+    if (outBound) _setmode(_fileno(stdout), _O_U16TEXT);
+    if (errBound) _setmode(_fileno(stderr), _O_U16TEXT);
+    if (inBound) _setmode(_fileno(stdin), _O_U16TEXT);
 }
 
 HICON LoadOwnIcon(int size)

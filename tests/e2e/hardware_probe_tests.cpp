@@ -59,6 +59,18 @@ TEST_F(HardwareProbes, FactoryThatCannotBeCreatedLeavesTheUnknownGpu)
     EXPECT_EQ(run.ExitCode, 1);
 }
 
+TEST_F(HardwareProbes, NarrowedAffinityStillCountsEveryProcessor)
+{
+    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "needs a host with two processors or more";
+    LauncherSandbox sandbox;
+    RunOptions options;
+    options.AffinityMask = 1;
+    const RunResult run = sandbox.Run({L"-dx11"}, options);
+    const std::wstring threads = L", Threads=" + Threads();
+    const std::wstring cpu = ProbeLines(run).empty() ? L"" : ProbeLines(run).back();
+    EXPECT_TRUE(cpu.size() > threads.size() && cpu.substr(cpu.size() - threads.size()) == threads) << LogText(run);
+}
+
 TEST_F(HardwareProbes, ProxyDxgiBesideTheLauncherIsNeverLoaded)
 {
     REQUIRE_WINE();

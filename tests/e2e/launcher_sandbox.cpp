@@ -142,10 +142,15 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags, nullptr,
+    const DWORD suspended = options.AffinityMask ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags | suspended, nullptr,
                         workingFolder.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
         return nullptr;
+    }
+    if (options.AffinityMask) {
+        EXPECT_TRUE(SetProcessAffinityMask(process.hProcess, options.AffinityMask)) << GetLastError();
+        ResumeThread(process.hThread);
     }
     CloseHandle(process.hThread);
     return process.hProcess;

@@ -24,6 +24,7 @@ struct RunOptions {
     DWORD CreationFlags = 0;
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
+    DWORD_PTR AffinityMask = 0;                          // set before the launcher's first instruction; 0 leaves it
 };
 
 struct RunResult {
