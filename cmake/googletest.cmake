@@ -4,8 +4,11 @@
 if(EXISTS ${GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-    add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    # The tests link GoogleTest with the launcher's static C++ runtime; a DLL
+    # runtime in either fails the link with LNK2038 under MSVC.
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(CMAKE_POLICY_DEFAULT_CMP0091 NEW)
+    add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
     if(NOT TARGET GTest::gtest_main)
         add_library(GTest::gtest ALIAS gtest)
         add_library(GTest::gtest_main ALIAS gtest_main)

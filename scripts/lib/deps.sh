@@ -21,6 +21,8 @@ ORVEL_BUILD_PACKAGES=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth python3
 )
+# The release exe and its package.
+ORVEL_PACKAGE_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3 git)
 # The native sanitizer build, the fuzzers, the second compiler and the format check.
 ORVEL_FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
 ORVEL_CHECK_PACKAGES=(

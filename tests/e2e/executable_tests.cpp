@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/e2e/launcher_sandbox.h"
+#include "version.h"
 
 namespace {
 
@@ -91,5 +92,6 @@ TEST(Executable, VersionBlockNamesTheProduct)
     EXPECT_EQ(text(L"ProductName"), L"OrvelLauncher");
     EXPECT_EQ(text(L"FileDescription"), L"OrvelLauncher - DX Auto-Selector");
     EXPECT_EQ(text(L"OriginalFilename"), L"OrvelLauncher.exe");
-    EXPECT_FALSE(text(L"ProductVersion").empty());
+    EXPECT_EQ(text(L"ProductVersion"), L"" ORVEL_VERSION_TEXT);
+    EXPECT_EQ(text(L"FileVersion"), L"" ORVEL_VERSION_TEXT);
 }
