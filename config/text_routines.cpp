@@ -6,9 +6,10 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
-// The white space that wcstol skips is the runtime's iswspace, which on
-// Windows holds the no-break space and other Unicode blanks besides ASCII's.
-bool IsLeadingSpace(wchar_t c) { return std::iswspace(static_cast<std::wint_t>(c)) != 0; }
+// The white space that the Visual Studio runtime's wcstol skips, over every
+// character a single-byte file can hold. The MinGW runtime leaves out U+0085;
+// one fixed set makes both builds read a file alike.
+bool IsLeadingSpace(wchar_t c) { return (c >= L'\t' && c <= L'\r') || c == L' ' || c == 0x85 || c == 0xA0; }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 

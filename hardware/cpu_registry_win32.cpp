@@ -10,10 +10,11 @@ namespace {
 
 using UniqueKey = Unique<HKEY, &RegCloseKey>;
 
-// Every active logical processor of every group, as the Visual C++ runtime's
-// thread query counts them. MinGW's std::thread::hardware_concurrency counts
-// only the process's affinity mask, so a player who narrows the launcher's
-// affinity would be judged to have a weaker CPU.
+// Every active logical processor of every group. The runtimes' thread queries
+// count less: MinGW's std::thread::hardware_concurrency only the process's
+// affinity mask, so a player who narrows the launcher's affinity would be
+// judged to have a weaker CPU, and Visual Studio 2022's only the current
+// processor group (later toolsets count every group).
 unsigned ActiveProcessorCount() { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
 
 unsigned SystemProcessorCount()

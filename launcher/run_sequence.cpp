@@ -9,6 +9,7 @@
 #include "decision/render_api_decision.h"
 #include "hardware/cpu_detection.h"
 #include "hardware/gpu_dxgi.h"
+#include "launch/file_identity.h"
 #include "launch/game_command_line.h"
 #include "launch/game_location.h"
 #include "launch/process_launch.h"
@@ -20,7 +21,8 @@
 int RunLauncher(int argc, const wchar_t* const* argv)
 {
     PrepareConsole();
-    const std::filesystem::path launcherFolder = OwnExecutablePath().parent_path();
+    const std::filesystem::path ownExe = OwnExecutablePath();
+    const std::filesystem::path launcherFolder = ownExe.parent_path();
 
     Logger logger(launcherFolder / L"OrvelLauncher.log");
     logger.Log(L"=== Orvel launcher başladı ===");
@@ -37,8 +39,9 @@ int RunLauncher(int argc, const wchar_t* const* argv)
                                                   : DecideRenderApi(gpu, cpu.Threads, settings, logger);
     logger.Log(L"Karar: " + SwitchText(api));
 
-    const std::filesystem::path gameExe = FindGameExe(launcherFolder, settings);
-    if (!ExistsOrAbsent(gameExe)) {
+    const SameFileTest isLauncher = SameFileAs(ownExe);
+    const std::filesystem::path gameExe = FindGameExe(launcherFolder, settings, isLauncher);
+    if (!IsGameCandidate(gameExe, isLauncher)) {
         logger.Log(L"HATA: Oyun exe bulunamadı: " + gameExe.wstring());
         return 1;
     }

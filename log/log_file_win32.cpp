@@ -1,19 +1,10 @@
 
 #include <windows.h>
 
+#include "common/extended_length_path.h"
 #include "log/log_file.h"
 
 namespace {
-
-// CreateFileW refuses paths of MAX_PATH units or more unless they carry the
-// extended-length prefix; the launcher folder may be that deep.
-std::wstring ExtendedLengthPath(const std::wstring& path)
-{
-    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    if (path.size() > 2 && path[1] == L':') return L"\\\\?\\" + path;
-    return path;
-}
 
 // The lock is on one byte far beyond any log's end, so readers of the log
 // never meet it.

@@ -1,21 +1,13 @@
 // The configuration file beside the exe and the -dx11/-dx12 switches, through
 // the real launcher.
-#include <thread>
-
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/temp_folder.h"
-
-namespace {
-
-std::wstring Threads() { return std::to_wstring(std::thread::hardware_concurrency()); }
-
-}  // namespace
 
 using ConfigAndSwitches = LauncherTest;
 
 TEST_F(ConfigAndSwitches, ConfigurationBesideTheExeChangesTheOutcome)
 {
-    REQUIRE_WINE();
+    REQUIRE_WINE("the lines expect the known adapter's 8 GiB");
     struct Row {
         const char* config;
         std::vector<std::wstring> args;
@@ -82,7 +74,7 @@ TEST_F(ConfigAndSwitches, GameExeNameFromTheConfigurationIsStarted)
 
 TEST_F(ConfigAndSwitches, BothSwitchesForceDx12WithOneLineBeforeTheAdapterLine)
 {
-    REQUIRE_WINE();
+    REQUIRE_WINE("the lines expect the known adapter and processor");
     LauncherSandbox sandbox;
     sandbox.PlaceGame();
     const RunResult run = sandbox.Run({L"-dx12", L"-DX11", L"-dX12", L"-x"});

@@ -1,6 +1,9 @@
 // Finding and starting the game: where it is found, how it is started, what
 // it receives, and the exit codes.
+#include <algorithm>
+
 #include "tests/e2e/launcher_test.h"
+#include "tests/support/log_reading.h"
 
 using GameLaunch = LauncherTest;
 
@@ -33,6 +36,47 @@ TEST_F(GameLaunch, FirstPlaceThatHoldsTheGameWinsAndIsItsWorkingFolder)
         EXPECT_EQ(run.Game->Folder, folder);
         EXPECT_EQ(run.Game->WorkingFolder, folder.wstring());
         EXPECT_EQ(run.Game->CommandLine, exe.wstring() + L" -DX12");
+    }
+}
+
+TEST_F(GameLaunch, LauncherNeverStartsItself)
+{
+    struct Row {
+        const char* name;
+        const wchar_t* launcherName;
+        const char* config;
+        const wchar_t* gameFolder;  // the real game's place, if any
+        int exitCode;
+    };
+    const Row rows[] = {
+        {"renamed to the game's name, the game in Binaries\\Win64", L"veldmoor.exe", "", L"Binaries\\Win64", 0},
+        {"GameExeName naming the launcher, nothing else", L"OrvelLauncher.exe", "GameExeName=OrvelLauncher.exe\n",
+         nullptr, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        LauncherSandbox sandbox(L"Launcher", r.launcherName);
+        sandbox.WriteConfig(r.config);
+        if (r.gameFolder) sandbox.PlaceGame(r.gameFolder);
+        // A launcher that started itself would go on without end; closing the
+        // job at the end of the row ends any such chain.
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        const UniqueHandle chain{CreateJobObjectW(nullptr, nullptr)};
+        ASSERT_TRUE(SetInformationJobObject(chain.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)));
+        RunOptions options;
+        options.Job = chain.get();
+        const RunResult run = sandbox.Run({}, options);
+        EXPECT_EQ(run.ExitCode, r.exitCode) << LogText(run);
+        const std::vector<std::wstring> log = ReadLogMessages(sandbox.LogFile());
+        EXPECT_EQ(std::count(log.begin(), log.end(), L"=== Orvel launcher başladı ==="), 1) << LogText(run);
+        if (r.gameFolder) {
+            ASSERT_TRUE(run.Game);
+            EXPECT_EQ(run.Game->Folder, (sandbox.LauncherFolder() / r.gameFolder).lexically_normal());
+        } else {
+            ASSERT_FALSE(run.Log.empty());
+            EXPECT_EQ(run.Log.back(), L"HATA: Oyun exe bulunamadı: " + sandbox.LauncherExe().wstring());
+        }
     }
 }
 

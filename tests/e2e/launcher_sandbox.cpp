@@ -86,8 +86,8 @@ bool WaitForFile(const std::filesystem::path& path, int seconds)
     return false;
 }
 
-LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder)
-    : launcherFolder_(Root() / launcherSubfolder)
+LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder, const std::wstring& launcherName)
+    : launcherFolder_(Root() / launcherSubfolder), launcherName_(launcherName)
 {
     std::filesystem::create_directories(launcherFolder_);
     const std::wstring source = (TestProgramFolder() / L"OrvelLauncher.exe").wstring();
@@ -142,7 +142,7 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    const DWORD suspended = options.AffinityMask ? CREATE_SUSPENDED : 0;
+    const DWORD suspended = options.AffinityMask || options.Job ? CREATE_SUSPENDED : 0;
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags | suspended, nullptr,
                         workingFolder.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
@@ -150,8 +150,11 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     }
     if (options.AffinityMask) {
         EXPECT_TRUE(SetProcessAffinityMask(process.hProcess, options.AffinityMask)) << GetLastError();
-        ResumeThread(process.hThread);
     }
+    if (options.Job) {
+        EXPECT_TRUE(AssignProcessToJobObject(options.Job, process.hProcess)) << GetLastError();
+    }
+    if (suspended) ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     return process.hProcess;
 }

@@ -25,6 +25,7 @@ struct RunOptions {
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
     DWORD_PTR AffinityMask = 0;                          // set before the launcher's first instruction; 0 leaves it
+    HANDLE Job = nullptr;                                // the launcher, and every process it starts, runs in this job
 };
 
 struct RunResult {
@@ -40,12 +41,13 @@ std::string LogText(const RunResult& run);
 // of its own, with stand-in games and configuration files placed around it.
 class LauncherSandbox {
 public:
-    explicit LauncherSandbox(const std::filesystem::path& launcherSubfolder = L"Launcher");
+    explicit LauncherSandbox(const std::filesystem::path& launcherSubfolder = L"Launcher",
+                             const std::wstring& launcherName = L"OrvelLauncher.exe");
     ~LauncherSandbox();
 
     const std::filesystem::path& Root() const { return root_.Path(); }
     const std::filesystem::path& LauncherFolder() const { return launcherFolder_; }
-    std::filesystem::path LauncherExe() const { return launcherFolder_ / L"OrvelLauncher.exe"; }
+    std::filesystem::path LauncherExe() const { return launcherFolder_ / launcherName_; }
     std::filesystem::path LogFile() const { return launcherFolder_ / L"OrvelLauncher.log"; }
 
     void WriteConfig(const std::string& text) const;
@@ -65,6 +67,7 @@ private:
 
     TempFolder root_;
     std::filesystem::path launcherFolder_;
+    std::wstring launcherName_;
     std::vector<std::filesystem::path> gameFolders_;
 };
 

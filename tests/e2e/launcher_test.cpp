@@ -1,7 +1,5 @@
 #include "tests/e2e/launcher_test.h"
 
-#include <thread>
-
 void LauncherTest::UseKnownMachine(bool headless)
 {
     if (!RunningUnderWine()) return;
@@ -20,6 +18,10 @@ void LauncherTest::TearDown()
 void LauncherTest::SetRegistry(HKEY root, const std::wstring& key, const std::wstring& name,
                                std::optional<RegistryValue> value)
 {
+    if (!RunningUnderWine()) {
+        ADD_FAILURE() << "a test set a registry value outside Wine";
+        return;
+    }
     registry_.push_back(std::make_unique<ScopedRegistryValue>(root, key, name, std::move(value)));
 }
 
@@ -28,14 +30,15 @@ void LauncherTest::SetAdapterMemoryMiB(int mebibytes)
     SetRegistry(HKEY_CURRENT_USER, kWineDirect3DKey, L"VideoMemorySize", StringValue(std::to_wstring(mebibytes)));
 }
 
-std::wstring LauncherTest::CpuLine()
-{
-    return L"CPU: " + std::wstring(kCpuName) + L", Threads=" + std::to_wstring(std::thread::hardware_concurrency());
-}
+std::wstring LauncherTest::CpuLine() { return L"CPU: " + std::wstring(kCpuName) + L", Threads=" + Threads(); }
 
 std::wstring LauncherTest::AdapterLine(const wchar_t* vram)
 {
     return L"Seçilen GPU: WineD3D DirectDraw Emulation, VRAM=" + std::wstring(vram) + L" GB";
 }
+
+unsigned ExpectedThreads() { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
+
+std::wstring Threads() { return std::to_wstring(ExpectedThreads()); }
 
 std::vector<std::wstring> Lines(std::initializer_list<std::wstring> lines) { return lines; }

@@ -21,7 +21,8 @@ protected:
     // needs one (and reports adapter names from its card table).
     void UseKnownMachine(bool headless);
 
-    // Sets a registry value for the rest of the test.
+    // Sets a registry value for the rest of the test; under Wine only, so that
+    // no test ever writes to a real Windows registry.
     void SetRegistry(HKEY root, const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
     void SetAdapterMemoryMiB(int mebibytes);
 
@@ -33,10 +34,19 @@ private:
     std::vector<std::unique_ptr<ScopedRegistryValue>> registry_;
 };
 
-#define REQUIRE_WINE()                                                             \
-    do {                                                                           \
-        if (!RunningUnderWine()) GTEST_SKIP() << "needs Wine's registry switches"; \
+// Skips a test that sets up its machine through Wine's own registry switches
+// (the adapter, its memory, the processor name): on Windows that machine is
+// the real one, and its HKLM is not the tests' to write.
+#define REQUIRE_WINE(why)                                                                \
+    do {                                                                                 \
+        if (!RunningUnderWine()) GTEST_SKIP() << "needs Wine's registry switches: " why; \
     } while (0)
+
+// The launcher's thread count: every active processor of every group, which is
+// more than the test's own std::thread::hardware_concurrency() under a narrowed
+// affinity (MinGW) or beyond 64 processors (Visual Studio 2022).
+unsigned ExpectedThreads();
+std::wstring Threads();
 
 // A list of expected log lines, written inline.
 std::vector<std::wstring> Lines(std::initializer_list<std::wstring> lines);

@@ -1,7 +1,6 @@
 // The launcher's run as a player sees it: the log beside the exe, its lines,
 // and the exit code.
 #include <algorithm>
-#include <thread>
 
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
@@ -11,14 +10,14 @@ using RunAndLog = LauncherTest;
 
 TEST_F(RunAndLog, TypicalRunLogsEveryStepAndStartsTheGame)
 {
-    REQUIRE_WINE();
+    REQUIRE_WINE("the lines expect the known adapter and processor");
     LauncherSandbox sandbox;
     sandbox.WriteConfig("# all defaults\r\n; nothing set\r\n");
     const auto game = sandbox.PlaceGame();
     const RunResult run = sandbox.Run({}, {});
     EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     const auto config = sandbox.LauncherFolder() / L"Orvel.config.ini";
-    const bool weak = std::thread::hardware_concurrency() < 8;
+    const bool weak = ExpectedThreads() < 8;
     EXPECT_EQ(run.Log,
               Lines({
                   L"=== Orvel launcher başladı ===",
@@ -26,8 +25,7 @@ TEST_F(RunAndLog, TypicalRunLogsEveryStepAndStartsTheGame)
                   L"Config yüklendi.",
                   AdapterLine(L"8.000000"),
                   CpuLine(),
-                  weak ? L"CPU zayıf: Threads=" + std::to_wstring(std::thread::hardware_concurrency()) + L" < 8 → DX11"
-                       : L"Sınır durum → PreferDx12=true",
+                  weak ? L"CPU zayıf: Threads=" + Threads() + L" < 8 → DX11" : L"Sınır durum → PreferDx12=true",
                   weak ? L"Karar: -DX11" : L"Karar: -DX12",
                   L"Çalıştırılıyor: " + game.wstring() + (weak ? L" -DX11" : L" -DX12"),
                   L"Orvel launcher çıktı (rc=0)",

@@ -1,5 +1,9 @@
 #include "tests/support/temp_folder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -15,9 +19,26 @@ std::wstring UniqueName()
     return L"orvel-test-" + std::to_wstring(ticks) + L"-" + std::to_wstring(counter++);
 }
 
+// The system's temporary folder in its long form: Windows may give %TEMP% as
+// an 8.3 name (C:\Users\RUNNER~1\...), and the paths that the tests expect
+// must be spelt as the launcher sees its own.
+std::filesystem::path TemporaryRoot()
+{
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+#ifdef _WIN32
+    std::wstring longName(32768, L'\0');
+    const DWORD length = GetLongPathNameW(root.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+    if (length > 0 && length < longName.size()) {
+        longName.resize(length);
+        return longName;
+    }
+#endif
+    return root;
+}
+
 }  // namespace
 
-TempFolder::TempFolder(const std::wstring& name) : path_(std::filesystem::temp_directory_path() / (UniqueName() + name))
+TempFolder::TempFolder(const std::wstring& name) : path_(TemporaryRoot() / (UniqueName() + name))
 {
     std::filesystem::create_directories(path_);
 }

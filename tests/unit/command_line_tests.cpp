@@ -16,9 +16,12 @@ ScanOutcome Scan(std::vector<std::wstring> args)
     args.insert(args.begin(), L"C:\\Games\\OrvelLauncher.exe");
     std::vector<const wchar_t*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
+    const int argc = static_cast<int>(argv.size());
+    // A switch where a real argv holds its terminating null: a scan that read
+    // past argc would pick it up.
+    argv.push_back(L"-dx11");
     ScanOutcome outcome;
-    outcome.Log = CapturedLog(
-        [&](Logger& logger) { outcome.Scan = ScanCommandLine(static_cast<int>(argv.size()), argv.data(), logger); });
+    outcome.Log = CapturedLog([&](Logger& logger) { outcome.Scan = ScanCommandLine(argc, argv.data(), logger); });
     return outcome;
 }
 

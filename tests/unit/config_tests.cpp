@@ -68,6 +68,7 @@ TEST(ConfigLine, EachExampleLineHasItsEffect)
         {"Game Exe Name=other.exe", [](auto&) {}},
         {"=other.exe", [](auto&) {}},
         {"[Launcher]", [](auto&) {}},
+        {"GameExeName", [](auto&) {}},
         {"   # PreferDx12=false", [](auto&) {}},
         {"\t; PreferDx12=false", [](auto&) {}},
         {"PreferDx12 = TRUE", [](auto& s) { s.PreferDx12 = true; }},
@@ -166,10 +167,12 @@ TEST(TryParse, RefusalLeavesTheTargetUntouched)
         std::int32_t want;
     };
     const IntRow ints[] = {
-        {L"42", true, 42},     {L" \t-17x", true, -17},    {L"007", true, 7},
-        {L"-0", true, 0},      {L"+", false, 99},          {L"- 1", false, 99},
-        {L"x1", false, 99},    {L"2147483648", false, 99}, {L"-2147483648", true, -2147483647 - 1},
-        {L"\v\f12", true, 12}, {L"\u0661", false, 99},  // a digit of another script is not a decimal digit here
+        {L"42", true, 42},        {L" \t-17x", true, -17},    {L"007", true, 7},
+        {L"-0", true, 0},         {L"+", false, 99},          {L"- 1", false, 99},
+        {L"x1", false, 99},       {L"2147483648", false, 99}, {L"-2147483648", true, -2147483647 - 1},
+        {L"\v\f12", true, 12},    {L"\u008564", true, 64},    {L"\u00A0-7", true, -7},
+        {L"\u300064", false, 99},  // white space beyond what a single-byte file holds is not skipped
+        {L"\u0661", false, 99},    // a digit of another script is not a decimal digit here
     };
     for (const IntRow& r : ints) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.text)));

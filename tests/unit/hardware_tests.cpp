@@ -84,6 +84,7 @@ TEST(GpuModel, FamiliesAndModelNumbersFromAdapterNames)
         {L"NVIDIA RTX 12345", true, 1234, false, 0},
         {L"NVIDIA RTX 12 then RTX 3080", true, 3080, false, 0},
         {L"AMD Radeon RX 6800 XT", false, 0, true, 6800},
+        {L"AMD Radeon RX\t 7900 XTX", false, 0, true, 7900},
         {L"AMD RADEON RX 580 SERIES", false, 0, true, 580},
         {L"AMD Radeon RX Vega 56", false, 0, true, 0},
         {L"Radeon RX 6800/6800 XT / 6900 XT", false, 0, true, 6800},
@@ -114,13 +115,17 @@ TEST(CpuIdentification, RegistryReadsBecomeNamesOrFailures)
     };
     RegistryValueRead missing;
     missing.Status = 2;  // ERROR_FILE_NOT_FOUND
-    RegistryValueRead tooLong;
-    tooLong.Status = 234;  // ERROR_MORE_DATA
+    RegistryValueRead tooLong = Utf16Read(std::wstring(256, L'x'));
+    tooLong.Status = 234;  // ERROR_MORE_DATA, with the type still REG_SZ
+    RegistryValueRead oddBytes = Utf16Read(L"Name", 1, false);
+    oddBytes.Data.push_back('x');
     const Row rows[] = {
         {"plain", Utf16Read(L"AMD Ryzen 7 5800X 8-Core Processor"), L"AMD Ryzen 7 5800X 8-Core Processor"},
         {"padded with blanks", Utf16Read(L"  \tIntel(R) Core(TM) i7 \r\n"), L"Intel(R) Core(TM) i7"},
         {"blank", Utf16Read(L"   "), L""},
         {"no terminating NUL", Utf16Read(L"Name", 1, false), L"Name"},
+        {"an odd byte count drops the last byte", oddBytes, L"Name"},
+        {"non-ASCII", Utf16Read(L"Intel\u00AE Core\u2122 i9"), L"Intel\u00AE Core\u2122 i9"},
         {"stops at the first NUL", Utf16Read(std::wstring(L"Name\0junk", 9)), L"Name"},
         {"255 units fill the buffer", Utf16Read(std::wstring(255, L'x')), std::wstring(255, L'x')},
         {"REG_EXPAND_SZ", Utf16Read(L"Name", 2), std::nullopt},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "log/log_line.h"
 #include "log/logger.h"
 #include "log/number_format.h"
@@ -17,6 +19,7 @@ TEST(LogLine, StampIsZeroFilledAndLineEndsInOneCrLf)
         {{2027, 1, 5, 9, 3, 7}, L"Karar: -DX12", L"[2027-01-05 09:03:07] Karar: -DX12\r\n"},
         {{2026, 12, 31, 23, 59, 59}, L"", L"[2026-12-31 23:59:59] \r\n"},
         {{10000, 10, 10, 10, 10, 10}, L"x", L"[10000-10-10 10:10:10] x\r\n"},
+        {{999, 1, 2, 3, 4, 5}, L"x", L"[0999-01-02 03:04:05] x\r\n"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.want);
@@ -34,6 +37,12 @@ TEST(LogLine, Utf8KeepsEveryCharacter)
         {L"şıçöüÇ", "\xC5\x9F\xC4\xB1\xC3\xA7\xC3\xB6\xC3\xBC\xC3\x87"},
         {L"\u2192", "\xE2\x86\x92"},
         {L"A\u00A0", "A\xC2\xA0"},
+        // Both ends of each encoding length.
+        {L"\u007F\u0080", "\x7F\xC2\x80"},
+        {L"\u07FF\u0800", "\xDF\xBF\xE0\xA0\x80"},
+        {L"\uFFFF", "\xEF\xBF\xBF"},
+        {std::wstring{wchar_t(0xD840), wchar_t(0xDC00)}, "\xF0\xA0\x80\x80"},  // U+20000
+        {std::wstring{wchar_t(0xDBFF), wchar_t(0xDFFF)}, "\xF4\x8F\xBF\xBF"},  // U+10FFFF
         // A pair of UTF-16 surrogates is one character, written in four bytes.
         // (In the native build wchar_t is 32 bits; the pair still arrives as
         // two units when the text came from UTF-16, and must still be joined.)
@@ -61,6 +70,11 @@ TEST(NumberFormat, FixedSixDecimals)
         {7.99609375, L"7.996094"}, {16.0, L"16.000000"},        {1099511627776.0, L"1099511627776.000000"},
     };
     for (const Row& r : rows) EXPECT_EQ(FormatFixed6(r.value), r.want);
+    // The largest finite double: 309 integer digits, none cut off.
+    const std::wstring largest = FormatFixed6(std::numeric_limits<double>::max());
+    EXPECT_EQ(largest.size(), 316u);
+    EXPECT_EQ(largest.rfind(L"17976931348623157", 0), 0u);
+    EXPECT_EQ(largest.substr(309), L".000000");
 }
 
 TEST(Logger, AppendsAfterExistingContentAndNeverTruncates)
