@@ -1,21 +1,42 @@
 #!/usr/bin/env python3
-"""Writes the release package: <output>/OrvelLauncher-<version>-win64.zip and
-<output>/SHA256SUMS.
+"""Writes the release package into the output folder:
 
-The zip is reproducible: its entries come in a fixed order with fixed times
-(SOURCE_DATE_EPOCH, or the commit's time), permissions and compression, so
-one commit gives the same bytes wherever and whenever it is packed. A work
-tree with uncommitted changes gives a package marked "-dirty", so that no
-package claims a commit it does not match.
+  OrvelLauncher-<version>-win64.zip          the exe, the sample configuration,
+                                             README.txt, LICENSE.txt and
+                                             THIRD-PARTY-NOTICES.txt
+  SHA256SUMS                                 the zip's checksum, alone, so that
+                                             `sha256sum -c SHA256SUMS` works
+                                             beside the downloaded zip
+  OrvelLauncher-<version>-win64-symbols.zip  OrvelLauncher.debug, the exe's
+                                             debug information
+  OrvelLauncher-<version>-win64-symbols.zip.sha256
+
+Both zips are reproducible: their entries come in a fixed order, stored
+uncompressed (deflate streams differ between zlib builds), with fixed times
+(SOURCE_DATE_EPOCH, or the commit's time) and permissions, so one commit gives
+the same bytes wherever and whenever it is packed. A work tree with
+uncommitted changes gives a package marked "-dirty", so that no package claims
+a commit it does not match. Only these files are replaced in the output
+folder; nothing else there is touched.
+
+With ORVEL_SIGN_COMMAND set, the exe is signed before it is zipped and summed:
+the command (split as a shell would, without pipes or redirections) is run with
+the path of a copy of the exe as its last argument and signs that file in
+place. README.txt then gives the checksums of the signed exe and of the exe as
+built.
 
 Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR
-                       EXE SAMPLE_CONFIG README_TEMPLATE
+                       --toolchain FILE
+                       EXE DEBUG SAMPLE_CONFIG README_TEMPLATE LICENSE NOTICES
 """
 import argparse
 import hashlib
 import os
+import re
+import shlex
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -39,17 +60,44 @@ def source_revision(source):
     return (commit + " with uncommitted changes" if dirty else commit), dirty
 
 
-def readme_text(template, version, commit):
-    with open(template, encoding="utf-8") as f:
-        text = f.read()
-    text = text.replace("@VERSION@", version).replace("@COMMIT@", commit)
-    # Plain text for Notepad and every other Windows tool: CR LF line ends.
-    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("ascii")
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def crlf(data):
+    """Text for Notepad and every other Windows tool: CR LF line ends."""
+    return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def signed(exe, command):
+    """The exe after the signing command has signed a copy of it in place."""
+    with tempfile.TemporaryDirectory() as folder:
+        copy = os.path.join(folder, "OrvelLauncher.exe")
+        with open(copy, "wb") as f:
+            f.write(exe)
+        subprocess.run(shlex.split(command) + [copy], check=True)
+        return read(copy)
+
+
+def readme_text(template, values):
+    text = read(template).decode("utf-8")
+    for name, value in values.items():
+        text = text.replace("@%s@" % name, value)
+    left = re.search(r"@[A-Z0-9_]+@", text)
+    if left:
+        sys.exit("make_package.py: %s holds %s, which nothing fills" % (template, left.group()))
+    # UTF-8 with a byte-order mark, so that every Notepad shows the Turkish letters.
+    return b"\xef\xbb\xbf" + crlf(text.encode("utf-8"))
 
 
 def zip_entry(name, epoch):
     entry = zipfile.ZipInfo(name, date_time=time.gmtime(max(epoch, ZIP_EPOCH_FLOOR))[:6])
-    entry.compress_type = zipfile.ZIP_DEFLATED
+    entry.compress_type = zipfile.ZIP_STORED
     entry.create_system = 3  # Unix, so that the permissions below are read
     entry.external_attr = 0o100644 << 16
     return entry
@@ -58,48 +106,67 @@ def zip_entry(name, epoch):
 def write_zip(path, entries, epoch):
     with zipfile.ZipFile(path, "w") as archive:
         for name, data in entries:
-            archive.writestr(zip_entry(name, epoch), data, compresslevel=9)
+            archive.writestr(zip_entry(name, epoch), data)
+    return read(path)
+
+
+def remove_earlier_package(output, version):
+    for marker in ("", "-dirty"):
+        base = "OrvelLauncher-%s%s-win64" % (version, marker)
+        for file in (base + ".zip", base + "-symbols.zip", base + "-symbols.zip.sha256"):
+            path = os.path.join(output, file)
+            if os.path.exists(path):
+                os.remove(path)
+
+
+def write_sums(path, files):
+    with open(path, "w", newline="\n") as f:
+        f.write("".join("%s  %s\n" % (sha256(data), name) for name, data in files))
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--version", required=True)
+    for option in ("version", "source", "output", "toolchain"):
+        parser.add_argument("--" + option, required=True)
     parser.add_argument("--epoch", type=int, required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--output", required=True)
-    parser.add_argument("exe")
-    parser.add_argument("sample_config")
-    parser.add_argument("readme_template")
+    for file in ("exe", "debug", "sample_config", "readme_template", "license", "notices"):
+        parser.add_argument(file)
     args = parser.parse_args()
 
     commit, dirty = source_revision(args.source)
     name = "OrvelLauncher-%s%s-win64" % (args.version, "-dirty" if dirty else "")
-    with open(args.exe, "rb") as f:
-        exe = f.read()
-    with open(args.sample_config, "rb") as f:
-        sample = f.read()
+    built = read(args.exe)
+    sign_command = os.environ.get("ORVEL_SIGN_COMMAND", "").strip()
+    exe = signed(built, sign_command) if sign_command else built
+    toolchain = read(args.toolchain).decode("utf-8").strip().splitlines()
+    readme = readme_text(args.readme_template, {
+        "VERSION": args.version,
+        "COMMIT": commit,
+        "EXE_SHA256": sha256(exe),
+        "BUILD_SHA256": sha256(built),
+        "SOURCE_DATE_EPOCH": str(args.epoch),
+        "TOOLCHAIN": "\n".join("  " + line for line in toolchain),
+    })
     entries = [
         ("OrvelLauncher.exe", exe),
-        ("Orvel.config.sample.ini", sample),
-        ("README.txt", readme_text(args.readme_template, args.version, commit)),
+        ("Orvel.config.sample.ini", crlf(read(args.sample_config))),
+        ("README.txt", readme),
+        ("LICENSE.txt", crlf(read(args.license))),
+        ("THIRD-PARTY-NOTICES.txt", crlf(read(args.notices))),
     ]
 
     os.makedirs(args.output, exist_ok=True)
-    for old in os.listdir(args.output):
-        if old.endswith(".zip") or old == "SHA256SUMS":
-            os.remove(os.path.join(args.output, old))
-    zip_path = os.path.join(args.output, name + ".zip")
-    write_zip(zip_path, entries, args.epoch)
-    with open(zip_path, "rb") as f:
-        zip_bytes = f.read()
+    remove_earlier_package(args.output, args.version)
+    zip_bytes = write_zip(os.path.join(args.output, name + ".zip"), entries, args.epoch)
+    write_sums(os.path.join(args.output, "SHA256SUMS"), [(name + ".zip", zip_bytes)])
+    symbols = name + "-symbols.zip"
+    symbols_bytes = write_zip(os.path.join(args.output, symbols), [("OrvelLauncher.debug", read(args.debug))],
+                              args.epoch)
+    write_sums(os.path.join(args.output, symbols + ".sha256"), [(symbols, symbols_bytes)])
 
-    sums = "".join("%s  %s\n" % (hashlib.sha256(data).hexdigest(), file)
-                   for file, data in [(name + ".zip", zip_bytes), ("OrvelLauncher.exe", exe)])
-    with open(os.path.join(args.output, "SHA256SUMS"), "w", newline="\n") as f:
-        f.write(sums)
-
-    print("%s (%d bytes)" % (zip_path, len(zip_bytes)))
-    sys.stdout.write(sums)
+    print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(zip_bytes), sha256(exe),
+                                       " (signed; as built %s)" % sha256(built) if sign_command else ""))
+    print("%s  %s.zip" % (sha256(zip_bytes), name))
     if dirty:
         print("warning: the work tree has uncommitted changes; the package is marked -dirty and is not for release")
 

@@ -92,6 +92,7 @@ TEST(Executable, VersionBlockNamesTheProduct)
     EXPECT_EQ(text(L"ProductName"), L"OrvelLauncher");
     EXPECT_EQ(text(L"FileDescription"), L"OrvelLauncher - DX Auto-Selector");
     EXPECT_EQ(text(L"OriginalFilename"), L"OrvelLauncher.exe");
+    EXPECT_EQ(text(L"LegalCopyright"), L"Copyright (c) 2026 Orvel. MIT licence.");
     EXPECT_EQ(text(L"ProductVersion"), L"" ORVEL_VERSION_TEXT);
     EXPECT_EQ(text(L"FileVersion"), L"" ORVEL_VERSION_TEXT);
 }
