@@ -31,3 +31,8 @@ ORVEL_CHECK_PACKAGES=(
     "${ORVEL_FUZZ_PACKAGES[@]}" googletest lld
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-format
 )
+# The workflow check (scripts/check-workflow): Node.js and npm for the schema
+# validator, installed only where no node or npm is on PATH; Python's YAML
+# reader for comparing the workflow's steps with the README.
+ORVEL_WORKFLOW_PACKAGES=(nodejs npm)
+ORVEL_WORKFLOW_YAML_PACKAGES=(python3 python3-yaml)
