@@ -35,7 +35,9 @@ std::optional<FileIdentity> ReadFileIdentity(const std::filesystem::path& path)
     if (GetFileInformationByHandleEx(file.get(), FileIdInfo, &info, sizeof(info))) {
         identity.Volume = info.VolumeSerialNumber;
         std::memcpy(identity.Id.data(), info.FileId.Identifier, identity.Id.size());
-        return identity;
+        // A file system without 128-bit IDs may answer with an ID of zero for
+        // every file, which would make every file the launcher.
+        if (identity.Id != decltype(identity.Id){}) return identity;
     }
     // File systems without 128-bit IDs (FAT, some network shares) answer the
     // older query; on NTFS both give the same 64-bit number.
