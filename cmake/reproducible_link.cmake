@@ -2,7 +2,7 @@
 # byte, in any folder and at any time. The one time a build writes into it,
 # the PE header's time stamp, is the first of:
 #   1. SOURCE_DATE_EPOCH, when it is set at configure time;
-#   2. the commit time that `git archive` writes into source_date_epoch.txt,
+#   2. the commit time that `git archive` writes into archived_commit.txt,
 #      so that a release tarball, unpacked anywhere or kept in a studio's own
 #      repository, builds the release's exe;
 #   3. the time of the last commit that touched the launcher's own folder: the
@@ -10,7 +10,7 @@
 #      repository, a time that the studio's unrelated commits do not move.
 # The package's entries carry the same time.
 set(ORVEL_SOURCE_DATE_EPOCH "")
-file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/source_date_epoch.txt ORVEL_ARCHIVED_EPOCH LIMIT_COUNT 1)
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/archived_commit.txt ORVEL_ARCHIVED_EPOCH LIMIT_COUNT 1)
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(ORVEL_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
 elseif(ORVEL_ARCHIVED_EPOCH MATCHES "^[0-9]+$")

@@ -51,11 +51,21 @@ def git(source, *args):
         return None
 
 
+def archived_commit(source):
+    """The commit that `git archive` wrote into a release tarball, if this is one."""
+    with open(os.path.join(source, "cmake", "archived_commit.txt"), encoding="ascii", errors="replace") as f:
+        lines = f.read().split()
+    return lines[1] if len(lines) == 2 and re.fullmatch(r"[0-9a-f]{40}", lines[1]) else None
+
+
 def source_revision(source):
-    """The commit being packed and whether the work tree differs from it."""
+    """The commit being packed and whether the sources differ from it."""
+    archived = archived_commit(source)
+    if archived:
+        return archived, False
     commit = git(source, "rev-parse", "HEAD")
     if commit is None:
-        return "unknown (not built from a git work tree)", False
+        return "unknown (not built from a git work tree or a release tarball)", False
     dirty = git(source, "status", "--porcelain", "--untracked-files=no") != ""
     return (commit + " with uncommitted changes" if dirty else commit), dirty
 
