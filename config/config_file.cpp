@@ -4,6 +4,8 @@
 #include <system_error>
 
 #include "config/text_routines.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 void LoadConfig(const std::filesystem::path& path, LauncherSettings& settings, Logger& logger)
@@ -11,7 +13,7 @@ void LoadConfig(const std::filesystem::path& path, LauncherSettings& settings, L
     std::error_code error;
     const bool present = std::filesystem::exists(path, error);
     if (!present && !error) {
-        logger.Log(L"Config bulunamadı, varsayılanlar kullanılacak.");
+        logger.Log(kLogConfigMissing);
         return;
     }
     // An existence test that failed for another reason (access denied on a
@@ -19,12 +21,12 @@ void LoadConfig(const std::filesystem::path& path, LauncherSettings& settings, L
     std::ifstream file;
     if (!error) file.open(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
-        logger.Log(L"Config açılamadı, varsayılanlar kullanılacak.");
+        logger.Log(kLogConfigUnreadable);
         return;
     }
-    logger.Log(L"Config yükleniyor: " + path.wstring());
+    logger.Log(FillIn(kLogConfigLoading, {path.wstring()}));
     ApplyConfigStream(file, settings);
-    logger.Log(L"Config yüklendi.");
+    logger.Log(kLogConfigLoaded);
 }
 
 void ApplyConfigStream(std::istream& text, LauncherSettings& settings)

@@ -1,6 +1,8 @@
 #include "decision/render_api_decision.h"
 
 #include "hardware/gpu_model.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 #include "log/number_format.h"
 
@@ -24,26 +26,25 @@ RenderApi JudgeFamily(std::int32_t model, std::int32_t minimumModel, const GpuIn
 RenderApi DecideRenderApi(const GpuInfo& gpu, std::uint32_t threads, const LauncherSettings& settings, Logger& logger)
 {
     if (static_cast<std::int64_t>(threads) < settings.CpuThreadMinForDx12) {
-        logger.Log(L"CPU zayıf: Threads=" + std::to_wstring(threads) + L" < " +
-                   std::to_wstring(settings.CpuThreadMinForDx12) + L" → DX11");
+        logger.Log(FillIn(kLogCpuWeak, {std::to_wstring(threads), std::to_wstring(settings.CpuThreadMinForDx12)}));
         return RenderApi::DX11;
     }
 
     std::int32_t model = 0;
     if (DetectNvidiaRtx(gpu.Name, model)) {
-        logger.Log(L"NVIDIA RTX tespit (model=" + std::to_wstring(model) + L")");
+        logger.Log(FillIn(kLogNvidiaRtx, {std::to_wstring(model)}));
         return JudgeFamily(model, settings.NvidiaMinRtxModel, gpu, settings);
     }
     if (DetectAmdRx(gpu.Name, model)) {
-        logger.Log(L"AMD RX tespit (model=" + std::to_wstring(model) + L")");
+        logger.Log(FillIn(kLogAmdRx, {std::to_wstring(model)}));
         return JudgeFamily(model, settings.AmdMinRxModel, gpu, settings);
     }
 
     if (HasEnoughVram(gpu, settings)) {
-        logger.Log(L"Yüksek VRAM nedeniyle DX12 (" + FormatFixed6(gpu.VramGb) + L" GB)");
+        logger.Log(FillIn(kLogHighVram, {FormatFixed6(gpu.VramGb)}));
         return RenderApi::DX12;
     }
 
-    logger.Log(std::wstring(L"Sınır durum → PreferDx12=") + (settings.PreferDx12 ? L"true" : L"false"));
+    logger.Log(FillIn(kLogBorderline, {settings.PreferDx12 ? L"true" : L"false"}));
     return settings.PreferDx12 ? RenderApi::DX12 : RenderApi::DX11;
 }

@@ -1,6 +1,8 @@
 #include "hardware/cpu_identification.h"
 
 #include "config/text_routines.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 
 namespace {
 constexpr long kSuccess = 0;
@@ -27,4 +29,4 @@ std::optional<std::wstring> ProcessorNameFrom(const RegistryValueRead& read)
     return Trim(name);
 }
 
-std::wstring CpuLine(const CpuInfo& cpu) { return L"CPU: " + cpu.Name + L", Threads=" + std::to_wstring(cpu.Threads); }
+std::wstring CpuLine(const CpuInfo& cpu) { return FillIn(kLogCpu, {cpu.Name, std::to_wstring(cpu.Threads)}); }

@@ -4,6 +4,7 @@
 #include "common/unique_handle.h"
 #include "hardware/cpu_detection.h"
 #include "hardware/cpu_identification.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 namespace {
@@ -51,7 +52,7 @@ CpuInfo DetectCpu(Logger& logger)
     if (std::optional<std::wstring> name = ProcessorNameFrom(ReadProcessorName())) {
         cpu.Name = std::move(*name);
     } else {
-        logger.Log(L"CPU adı registry'den okunamadı.");
+        logger.Log(kLogCpuNameUnreadable);
     }
     logger.Log(CpuLine(cpu));
     return cpu;

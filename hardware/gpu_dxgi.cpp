@@ -9,6 +9,7 @@
 #include "common/unique_handle.h"
 #include "hardware/gpu_dxgi.h"
 #include "hardware/gpu_selection.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 using Microsoft::WRL::ComPtr;
@@ -59,7 +60,7 @@ GpuInfo DetectGpu(Logger& logger)
     const UniqueModule dxgi = LoadSystemDxgi();
     const ComPtr<IDXGIFactory6> factory = CreateFactory(dxgi);
     if (!factory) {
-        logger.Log(L"DXGI Factory oluşturulamadı.");
+        logger.Log(kLogDxgiFactoryFailed);
         return GpuInfo{};
     }
     const GpuInfo chosen = ChooseAdapter(DescribeAdapters(*factory.Get()));

@@ -1,6 +1,8 @@
 #include "hardware/gpu_selection.h"
 
 #include "config/text_routines.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/number_format.h"
 
 GpuInfo ChooseAdapter(const std::vector<AdapterDescription>& adapters)
@@ -20,5 +22,5 @@ GpuInfo ChooseAdapter(const std::vector<AdapterDescription>& adapters)
 
 std::wstring GpuSelectionLine(const GpuInfo& gpu)
 {
-    return L"Seçilen GPU: " + gpu.Name + L", VRAM=" + FormatFixed6(gpu.VramGb) + L" GB";
+    return FillIn(kLogGpuSelected, {gpu.Name, FormatFixed6(gpu.VramGb)});
 }

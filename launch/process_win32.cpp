@@ -6,6 +6,8 @@
 #include "common/unique_handle.h"
 #include "launch/game_command_line.h"
 #include "launch/process_launch.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 namespace {
@@ -26,7 +28,7 @@ int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentTex
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
         const DWORD error = GetLastError();
-        logger.Log(L"CreateProcessW başarısız. Hata: " + std::to_wstring(error));
+        logger.Log(FillIn(kLogCreateProcessFailed, {std::to_wstring(error)}));
         return 2;
     }
     // Closed at once, the thread first; the game runs on by itself.

@@ -1,6 +1,7 @@
 #include "launcher/command_line.h"
 
 #include "config/text_routines.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 CommandLineScan ScanCommandLine(int argc, const wchar_t* const* argv, Logger& logger)
@@ -17,7 +18,7 @@ CommandLineScan ScanCommandLine(int argc, const wchar_t* const* argv, Logger& lo
             scan.PassThroughArgs.push_back(argument);
     }
     if (scan.ForceDx11 && scan.ForceDx12) {
-        logger.Log(L"Hem -dx11 hem -dx12 verildi, -dx12 öncelikli.");
+        logger.Log(kLogBothSwitches);
         scan.ForceDx11 = false;
     }
     return scan;

@@ -16,6 +16,8 @@
 #include "launcher/command_line.h"
 #include "launcher/console.h"
 #include "launcher/own_path.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 
 int RunLauncher(int argc, const wchar_t* const* argv)
@@ -25,7 +27,7 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     const std::filesystem::path launcherFolder = ownExe.parent_path();
 
     Logger logger(launcherFolder / L"OrvelLauncher.log");
-    logger.Log(L"=== Orvel launcher başladı ===");
+    logger.Log(kLogBanner);
 
     LauncherSettings settings;
     LoadConfig(launcherFolder / L"Orvel.config.ini", settings, logger);
@@ -37,18 +39,18 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     const RenderApi api = commandLine.ForceDx11   ? RenderApi::DX11
                           : commandLine.ForceDx12 ? RenderApi::DX12
                                                   : DecideRenderApi(gpu, cpu.Threads, settings, logger);
-    logger.Log(L"Karar: " + SwitchText(api));
+    logger.Log(FillIn(kLogDecision, {SwitchText(api)}));
 
     const SameFileTest isLauncher = SameFileAs(ownExe);
     const std::filesystem::path gameExe = FindGameExe(launcherFolder, settings, isLauncher);
     if (!IsGameCandidate(gameExe, isLauncher)) {
-        logger.Log(L"HATA: Oyun exe bulunamadı: " + gameExe.wstring());
+        logger.Log(FillIn(kLogGameNotFound, {gameExe.wstring()}));
         return 1;
     }
 
     const std::wstring argumentText = JoinArgs(BuildGameArgList(settings, api, commandLine.PassThroughArgs), L" ");
-    logger.Log(L"Çalıştırılıyor: " + GameCommandLine(gameExe, argumentText));
+    logger.Log(FillIn(kLogStarting, {GameCommandLine(gameExe, argumentText)}));
     const int exitCode = LaunchGame(gameExe, argumentText, gameExe.parent_path(), logger);
-    logger.Log(L"Orvel launcher çıktı (rc=" + std::to_wstring(exitCode) + L")");
+    logger.Log(FillIn(kLogExited, {std::to_wstring(exitCode)}));
     return exitCode;
 }

@@ -5,7 +5,8 @@ release_checks.py notices MAPFILE NOTICES
     Every toolchain archive and object file that the GNU ld map of the release
     link shows pulled into the exe is named in the third-party notices.
 release_checks.py log-key SOURCE_ROOT README
-    Every message that the launcher can write to its log appears in README.
+    Every message of log/log_messages.h has its own entry in README's READING
+    THE LOG, and nothing else reaches the launcher's log.
 Each exits 1, naming what is missing.
 """
 import os
@@ -51,57 +52,167 @@ def check_notices(map_path, notices_path):
 
 
 # --- log-key -----------------------------------------------------------------
-# A message is a wide string literal inside the argument of a Log( call, or in
-# the body of a function returning std::wstring whose name ends in "Line"
-# (CpuLine, GpuSelectionLine). Adjacent literals count separately; each is
-# stripped of surrounding blanks, and those without a letter or digit (")",
-# " < ") are left out.
-MESSAGE_FOLDERS = ["launcher", "config", "hardware", "decision", "launch"]
+# log/log_messages.h holds every text the launcher logs, one constant each,
+# with "{}" for each value. Both sides are held to it:
+# - README: each message has its own entry in the READING THE LOG section, a
+#   line indented by two blanks that reads as the message, with <a name> (or
+#   one word, as in "PreferDx12=true") in place of each "{}";
+# - code: in every source of the launcher, what a Log( call is handed is a
+#   constant of that header, FillIn( of one with as many values as it has
+#   "{}", or a call of a function whose every return is one of these. Every
+#   constant is used somewhere.
+MESSAGES_HEADER = "log/log_messages.h"
+SOURCE_FOLDERS = ["launcher", "log", "config", "hardware", "decision", "launch", "common"]
 TOKEN = re.compile(r'(?P<comment>//[^\n]*|/\*.*?\*/)|(?:\b(?:L|u8|u|U)?R"(?P<d>[^(\s]*)\(.*?\)(?P=d)")'
                    r'|(?P<str>(?P<p>\b(?:L|u8|u|U))?"(?P<text>(?:\\.|[^"\\\n])*)")'
-                   r"|(?:\b(?:L|u8|u|U))?'(?:\\.|[^'\\\n])*'|\w+|\S", re.S)
+                   r"|(?:\b(?:L|u8|u|U))?'(?:\\.|[^'\\\n])*'|::|->|\w+|\S", re.S)
 ESCAPE = re.compile(r"\\(u[0-9a-fA-F]{4}|U[0-9a-fA-F]{8}|.)")
 SIMPLE_ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "0": "\0"}
+MESSAGE = re.compile(r'constexpr\s+wchar_t\s+(\w+)\s*\[\s*\]\s*=\s*L"((?:\\.|[^"\\])*)"\s*;')
 
 
 def decode(text):
     return ESCAPE.sub(lambda m: chr(int(m[1][1:], 16)) if len(m[1]) > 1 else SIMPLE_ESCAPES.get(m[1], m[1]), text)
 
 
-def log_messages(source):
-    tokens = [m for m in TOKEN.finditer(source) if not m["comment"]]
-    text = [m[0] for m in tokens] + [""]
-    found = []
-    for i, word in enumerate(text[:-1]):
-        if word == "Log" and text[i + 1] == "(":
-            opener, closer, start = "(", ")", i + 1
-        elif word.endswith("Line") and text[i + 1] == "(" and text[i - 1] == "wstring":
-            start = next((j for j in range(i + 2, len(tokens)) if text[j] in ("{", ";")), len(tokens))
-            if text[start] != "{":
-                continue  # a declaration, not a definition
-            opener, closer = "{", "}"
-        else:
-            continue
+def read_messages(header):
+    code = " ".join(m[0] for m in TOKEN.finditer(header) if not m["comment"])
+    return {name: decode(text) for name, text in MESSAGE.findall(code)}
+
+
+def log_section(readme):
+    lines = readme.splitlines()
+    start = next((i for i, line in enumerate(lines) if line == "READING THE LOG"), None)
+    if start is None:
+        return []
+    end = next((i for i in range(start + 1, len(lines)) if re.fullmatch(r"[A-Z][A-Z ,()-]+", lines[i])), len(lines))
+    return lines[start + 1:end]
+
+
+def entry_pattern(message):
+    return re.compile("".join(r"(?:<[^<>]+>|\S+)" if i % 2 else re.escape(part)
+                              for i, part in enumerate(re.split(r"(\{\})", message))))
+
+
+class Sources:
+    """The launcher's sources as tokens, with every function body found by name."""
+
+    def __init__(self, root):
+        self.files = {}
+        for folder in SOURCE_FOLDERS:
+            for path in sorted((pathlib.Path(root) / folder).glob("*.[ch]*")):
+                rel = path.relative_to(root).as_posix()
+                if rel != MESSAGES_HEADER and path.suffix in (".cpp", ".h"):
+                    source = path.read_text(encoding="utf-8")
+                    tokens = [m for m in TOKEN.finditer(source) if not m["comment"]]
+                    self.files[rel] = (source, tokens, [m[0] for m in tokens] + [""])
+        self.bodies = {}
+        for rel, (_, tokens, text) in self.files.items():
+            for i in range(1, len(tokens)):
+                if text[i] == "(" and re.fullmatch(r"[A-Za-z_]\w*", text[i - 1]):
+                    close = self.closing(text, i)
+                    j = close + 1
+                    while text[j] in ("const", "noexcept", "override"):
+                        j += 1
+                    if text[j] == "{" and text[i - 2] not in (".", "->", "=", "(", ",", "return"):
+                        self.bodies.setdefault(text[i - 1], []).append((rel, j, self.closing(text, j)))
+
+    @staticmethod
+    def closing(text, start):
         depth = 0
-        for j in range(start, len(tokens)):
-            depth += (text[j] == opener) - (text[j] == closer)
-            if tokens[j]["str"] and tokens[j]["p"] == "L":
-                found.append(decode(tokens[j]["text"]).strip())
+        for j in range(start, len(text) - 1):
+            depth += (text[j] in "({[") - (text[j] in ")}]")
             if depth == 0:
-                break
-    return [m for m in found if any(c.isalnum() for c in m)]
+                return j
+        return len(text) - 2
+
+    def where(self, rel, index):
+        source, tokens, _ = self.files[rel]
+        return "%s:%d" % (rel, source.count("\n", 0, tokens[index].start()) + 1)
+
+
+def top_level_items(text, start, end):
+    """The comma-separated items between start and end (exclusive), as ranges."""
+    items, depth, first = [], 0, start
+    for j in range(start, end):
+        depth += (text[j] in "({[") - (text[j] in ")}]")
+        if text[j] == "," and depth == 0:
+            items.append((first, j))
+            first = j + 1
+    if first < end:
+        items.append((first, end))
+    return items
+
+
+def check_message_expression(sources, messages, rel, start, end, used, seen):
+    """Problems with what tokens [start, end) of rel hand to the logger."""
+    _, tokens, text = sources.files[rel]
+    if end - start == 1 and text[start] in messages:
+        used.add(text[start])
+        return [] if "{}" not in messages[text[start]] else [
+            "%s: %s has values to fill in but is logged as it is" % (sources.where(rel, start), text[start])]
+    if text[start] == "FillIn" and text[start + 1] == "(" and sources.closing(text, start + 1) == end - 1:
+        args = top_level_items(text, start + 2, end - 1)
+        name = text[args[0][0]] if args and args[0][1] - args[0][0] == 1 else None
+        if name not in messages:
+            return ["%s: FillIn of something other than a message of %s" % (sources.where(rel, start), MESSAGES_HEADER)]
+        used.add(name)
+        values = top_level_items(text, args[1][0] + 1, args[1][1] - 1) if len(args) == 2 and text[args[1][0]] == "{" else None
+        want = messages[name].count("{}")
+        if values is None or len(values) != want:
+            return ["%s: %s has %d values to fill in, given %s" % (
+                sources.where(rel, start), name, want, "?" if values is None else len(values))]
+        return []
+    if text[start + 1] == "(" and sources.closing(text, start + 1) == end - 1 and text[start] in sources.bodies:
+        problems = []
+        for body_rel, body_start, body_end in sources.bodies[text[start]]:
+            if (body_rel, body_start) in seen:
+                continue
+            seen.add((body_rel, body_start))
+            body_text = sources.files[body_rel][2]
+            returns = [j for j in range(body_start, body_end) if body_text[j] == "return"]
+            if not returns:
+                problems.append("%s: %s returns no log message" % (sources.where(body_rel, body_start), text[start]))
+            for j in returns:
+                stop = next(k for k in range(j, body_end + 1) if body_text[k] == ";")
+                problems += check_message_expression(sources, messages, body_rel, j + 1, stop, used, seen)
+        return problems
+    shown = " ".join(text[start:end])
+    return ["%s: the logger is handed text that is not from %s: %s" % (
+        sources.where(rel, start), MESSAGES_HEADER, shown[:80])]
 
 
 def check_log_key(source_root, readme_path):
+    header = pathlib.Path(source_root) / MESSAGES_HEADER
+    messages = read_messages(header.read_text(encoding="utf-8"))
+    if not messages:
+        return ["no log messages found in %s" % header]
+    problems = []
+
+    sources = Sources(source_root)
+    used, seen = set(), set()
+    calls = 0
+    for rel, (_, tokens, text) in sources.files.items():
+        for i in range(1, len(tokens)):
+            if text[i] == "Log" and text[i + 1] == "(" and text[i - 1] not in ("void", "::"):
+                calls += 1
+                problems += check_message_expression(sources, messages, rel, i + 2, sources.closing(text, i + 1),
+                                                     used, seen)
+            elif text[i] == "FillIn" and text[i + 1] == "(" and text[i - 1] not in ("wstring",):
+                close = sources.closing(text, i + 1)
+                problems += check_message_expression(sources, messages, rel, i, close + 1, used, set())
+    problems += ["%s: %s is never logged" % (MESSAGES_HEADER, name) for name in messages if name not in used]
+
     readme = pathlib.Path(readme_path).read_text(encoding="utf-8-sig")
-    found = []
-    for folder in MESSAGE_FOLDERS:
-        for path in sorted((pathlib.Path(source_root) / folder).glob("*.cpp")):
-            found += [m for m in log_messages(path.read_text(encoding="utf-8")) if m not in found]
-    if not found:
-        return ["no log messages found below %s" % source_root]
-    print("log-key: %d log messages checked" % len(found))
-    return ["missing from %s: %s" % (readme_path, m) for m in found if m not in readme]
+    entries = [line[2:].rstrip() for line in log_section(readme) if line.startswith("  ") and line[2:3] != " "]
+    if not entries:
+        problems.append("%s: no entries found in a READING THE LOG section" % readme_path)
+    for name, message in messages.items():
+        if not any(entry_pattern(message).fullmatch(entry) for entry in entries):
+            problems.append("%s: READING THE LOG has no entry for %s, expected a line reading %r" % (
+                readme_path, name, message.replace("{}", "<...>")))
+    print("log-key: %d messages of %s, %d Log calls checked" % (len(messages), MESSAGES_HEADER, calls))
+    return list(dict.fromkeys(problems))
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "log/fill_in.h"
 #include "log/log_line.h"
 #include "log/logger.h"
 #include "log/number_format.h"
@@ -24,6 +25,25 @@ TEST(LogLine, StampIsZeroFilledAndLineEndsInOneCrLf)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.want);
         EXPECT_EQ(FormatLogLine(r.time, r.message), r.want);
+    }
+}
+
+TEST(LogLine, FillInPutsValuesInOrderAndLeavesThemAsTheyAre)
+{
+    struct Row {
+        const wchar_t* pattern;
+        std::initializer_list<std::wstring> values;
+        const wchar_t* want;
+    };
+    const Row rows[] = {
+        {L"CPU zayıf: Threads={} < {} → DX11", {L"4", L"8"}, L"CPU zayıf: Threads=4 < 8 → DX11"},
+        {L"Config yükleniyor: {}", {L"C:\\{}\\Orvel.config.ini"}, L"Config yükleniyor: C:\\{}\\Orvel.config.ini"},
+        {L"Karar: {}", {L""}, L"Karar: "},
+        {L"{", {}, L"{"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.want);
+        EXPECT_EQ(FillIn(r.pattern, r.values), r.want);
     }
 }
 
