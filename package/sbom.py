@@ -113,8 +113,6 @@ def linked_files(map_text):
         stubs = [STUB.match(x) for x in pulled]
         if name in OWN_ARCHIVES or (all(stubs) and any(s.group(1)[0] == "s" for s in stubs)):
             continue
-        if not os.path.isabs(paths[name]):
-            continue  # an object of the project's own (.obj files never match)
         files[name] = (paths[name], len(pulled))
     return files
 
