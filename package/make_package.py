@@ -15,10 +15,11 @@
                                              the exe in the zip
   OrvelLauncher-<version>-win64.cdx.json.sha256
 
-The zips and the bill of materials are reproducible: their entries come in a fixed order, stored
+Both zips are reproducible: their entries come in a fixed order, stored
 uncompressed (deflate streams differ between zlib builds), with fixed times
 (SOURCE_DATE_EPOCH, or the commit's time) and permissions, so one commit gives
-the same bytes wherever and whenever it is packed. A work tree with
+the same bytes wherever and whenever it is packed; so is the bill of
+materials. A work tree with
 uncommitted changes gives a package marked "-dirty", so that no package claims
 a commit it does not match. Only these files are replaced in the output
 folder; nothing else there is touched.
@@ -168,6 +169,17 @@ def main():
         "SOURCE_DATE_EPOCH": str(args.epoch),
         "TOOLCHAIN": "\n".join("  " + line for line in toolchain),
     })
+    # Made before anything is written, so that a link the table does not know
+    # leaves no package without its bill of materials.
+    map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
+                                        "OrvelLauncher.map")
+    try:
+        bom = sbom.document_bytes(sbom.bill_of_materials(
+            version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe",
+            map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
+            toolchain_path=args.toolchain, read=read))
+    except (OSError, ValueError) as e:
+        sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
     entries = [
         ("OrvelLauncher.exe", exe),
         ("Orvel.config.sample.ini", crlf(read(args.sample_config))),
@@ -184,18 +196,10 @@ def main():
     symbols_bytes = write_zip(os.path.join(args.output, symbols), [("OrvelLauncher.debug", read(args.debug))],
                               args.epoch)
     write_sums(os.path.join(args.output, symbols + ".sha256"), [(symbols, symbols_bytes)])
-    map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
-                                        "OrvelLauncher.map")
-    try:
-        bom = sbom.bill_of_materials(version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe",
-                                     map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
-                                     toolchain_path=args.toolchain, read=read)
-    except (OSError, ValueError) as e:
-        sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
     bom_name = name + ".cdx.json"
     with open(os.path.join(args.output, bom_name), "wb") as f:
-        f.write(sbom.document_bytes(bom))
-    write_sums(os.path.join(args.output, bom_name + ".sha256"), [(bom_name, sbom.document_bytes(bom))])
+        f.write(bom)
+    write_sums(os.path.join(args.output, bom_name + ".sha256"), [(bom_name, bom)])
 
     print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(zip_bytes), sha256(exe),
                                        " (signed; as built %s)" % sha256(built) if sign_command else ""))
