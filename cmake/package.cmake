@@ -1,7 +1,8 @@
 # The release package, made by scripts/package: OrvelLauncher-<version>-win64.zip
-# with SHA256SUMS, and OrvelLauncher-<version>-win64-symbols.zip (see
-# package/make_package.py). With ORVEL_SIGN_COMMAND set in the environment of
-# the build, the exe in the zip is signed by that command.
+# with SHA256SUMS, OrvelLauncher-<version>-win64-symbols.zip and the bill of
+# materials OrvelLauncher-<version>-win64.cdx.json (see package/make_package.py).
+# With ORVEL_SIGN_COMMAND set in the environment of the build, the exe in the
+# zip is signed by that command.
 set(ORVEL_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package CACHE PATH "Where the release package is written")
 find_package(Python3 COMPONENTS Interpreter)
 if(NOT Python3_Interpreter_FOUND)
@@ -22,12 +23,14 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -E -P ${PROJECT_BINARY_DIR}/mingw_
 string(REGEX MATCH "ORVEL_RUNTIME ([^\n]*)" runtime "${runtime}")
 string(REGEX REPLACE "[\" ]" "" runtime "${CMAKE_MATCH_1}")
 set(toolchain "compiler: ${compiler}\nlinker: ${linker}\nmingw-w64 runtime: ${runtime}\n")
-# Debian's packages name the exact builds of these tools.
+# Debian's packages name the exact builds of these tools and of the runtime
+# libraries that the link takes in; the bill of materials names them too.
 find_program(ORVEL_DPKG_QUERY dpkg-query)
 mark_as_advanced(ORVEL_DPKG_QUERY)
 if(ORVEL_DPKG_QUERY)
-    execute_process(COMMAND ${ORVEL_DPKG_QUERY} -W "-f=\${Package} \${Version}\n"
-                            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    execute_process(COMMAND ${ORVEL_DPKG_QUERY} -W "-f=\${Package} \${Version} \${Architecture}\n"
+                            g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                            mingw-w64-x86-64-dev
                     OUTPUT_VARIABLE packages ERROR_QUIET)
     string(REGEX REPLACE "([^\n]+)" "Debian package \\1" packages "${packages}")
     string(APPEND toolchain "${packages}")
@@ -42,6 +45,7 @@ add_custom_target(orvel_package
             --source ${PROJECT_SOURCE_DIR}
             --output ${ORVEL_PACKAGE_DIR}
             --toolchain ${ORVEL_TOOLCHAIN_FILE}
+            --map ${PROJECT_BINARY_DIR}/OrvelLauncher.map
             $<TARGET_FILE:OrvelLauncher>
             $<TARGET_FILE_DIR:OrvelLauncher>/OrvelLauncher.debug
             ${PROJECT_SOURCE_DIR}/config/Orvel.config.sample.ini

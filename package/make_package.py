@@ -10,11 +10,16 @@
   OrvelLauncher-<version>-win64-symbols.zip  OrvelLauncher.debug, the exe's
                                              debug information
   OrvelLauncher-<version>-win64-symbols.zip.sha256
+  OrvelLauncher-<version>-win64.cdx.json     the software bill of materials
+                                             (CycloneDX 1.6, see sbom.py) of
+                                             the exe in the zip
+  OrvelLauncher-<version>-win64.cdx.json.sha256
 
 Both zips are reproducible: their entries come in a fixed order, stored
 uncompressed (deflate streams differ between zlib builds), with fixed times
 (SOURCE_DATE_EPOCH, or the commit's time) and permissions, so one commit gives
-the same bytes wherever and whenever it is packed. A work tree with
+the same bytes wherever and whenever it is packed; so is the bill of
+materials. A work tree with
 uncommitted changes gives a package marked "-dirty", so that no package claims
 a commit it does not match. Only these files are replaced in the output
 folder; nothing else there is touched.
@@ -25,8 +30,11 @@ the path of a copy of the exe as its last argument and signs that file in
 place. README.txt then gives the checksums of the signed exe and of the exe as
 built.
 
+The bill of materials reads the link map (--map; by default OrvelLauncher.map
+in the folder above the exe's, where the build writes it).
+
 Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR
-                       --toolchain FILE
+                       --toolchain FILE [--map FILE]
                        EXE DEBUG SAMPLE_CONFIG README_TEMPLATE LICENSE NOTICES
 """
 import argparse
@@ -39,6 +47,8 @@ import sys
 import tempfile
 import time
 import zipfile
+
+import sbom
 
 ZIP_EPOCH_FLOOR = 315532800  # 1980-01-01, the earliest time a zip entry holds
 
@@ -123,7 +133,8 @@ def write_zip(path, entries, epoch):
 def remove_earlier_package(output, version):
     for marker in ("", "-dirty"):
         base = "OrvelLauncher-%s%s-win64" % (version, marker)
-        for file in (base + ".zip", base + "-symbols.zip", base + "-symbols.zip.sha256"):
+        for file in (base + ".zip", base + "-symbols.zip", base + "-symbols.zip.sha256", base + ".cdx.json",
+                     base + ".cdx.json.sha256"):
             path = os.path.join(output, file)
             if os.path.exists(path):
                 os.remove(path)
@@ -139,6 +150,7 @@ def main():
     for option in ("version", "source", "output", "toolchain"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--epoch", type=int, required=True)
+    parser.add_argument("--map")
     for file in ("exe", "debug", "sample_config", "readme_template", "license", "notices"):
         parser.add_argument(file)
     args = parser.parse_args()
@@ -157,6 +169,17 @@ def main():
         "SOURCE_DATE_EPOCH": str(args.epoch),
         "TOOLCHAIN": "\n".join("  " + line for line in toolchain),
     })
+    # Made before anything is written, so that a link the table does not know
+    # leaves no package without its bill of materials.
+    map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
+                                        "OrvelLauncher.map")
+    try:
+        bom = sbom.document_bytes(sbom.bill_of_materials(
+            version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe",
+            map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
+            toolchain_path=args.toolchain, read=read))
+    except (OSError, ValueError) as e:
+        sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
     entries = [
         ("OrvelLauncher.exe", exe),
         ("Orvel.config.sample.ini", crlf(read(args.sample_config))),
@@ -173,6 +196,10 @@ def main():
     symbols_bytes = write_zip(os.path.join(args.output, symbols), [("OrvelLauncher.debug", read(args.debug))],
                               args.epoch)
     write_sums(os.path.join(args.output, symbols + ".sha256"), [(symbols, symbols_bytes)])
+    bom_name = name + ".cdx.json"
+    with open(os.path.join(args.output, bom_name), "wb") as f:
+        f.write(bom)
+    write_sums(os.path.join(args.output, bom_name + ".sha256"), [(bom_name, bom)])
 
     print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(zip_bytes), sha256(exe),
                                        " (signed; as built %s)" % sha256(built) if sign_command else ""))

@@ -36,3 +36,6 @@ ORVEL_CHECK_PACKAGES=(
 # reader for comparing the workflow's steps with the README.
 ORVEL_WORKFLOW_PACKAGES=(nodejs npm)
 ORVEL_WORKFLOW_YAML_PACKAGES=(python3 python3-yaml)
+# The release check's CycloneDX validator: Node.js and npm, installed only where
+# no node or npm is on PATH.
+ORVEL_SBOM_CHECK_PACKAGES=(nodejs npm)
