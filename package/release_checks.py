@@ -8,8 +8,12 @@ release_checks.py notices MAPFILE NOTICES
     every file a section claims is one that the link pulled in.
 release_checks.py log-key SOURCE_ROOT README
     Every message that the launcher can write to its log appears in README.
+release_checks.py checksums README ZIPPED_EXE BUILT_EXE
+    README gives ZIPPED_EXE's SHA-256 under its label for the exe as it is in
+    the zip, and BUILT_EXE's under its label for the exe as built.
 Each exits 1, naming what is missing.
 """
+import hashlib
 import os
 import pathlib
 import re
@@ -159,11 +163,49 @@ def check_log_key(source_root, readme_path):
     return ["missing from %s: %s" % (readme_path, m) for m in found if m not in readme]
 
 
+# --- checksums ---------------------------------------------------------------
+# Each checksum stands alone on the first line of the paragraph after the one
+# that labels it (README.txt.in, CHECKING THE DOWNLOAD). The two are equal for
+# an unsigned exe, so each is checked under its own label, not just present.
+CHECKSUM_LABELS = [
+    ("of OrvelLauncher.exe exactly as it is in this zip:", "the zipped exe"),
+    ("OrvelLauncher.exe as built, before any signing", "the exe as built"),
+]
+
+
+def labelled_checksum(lines, label):
+    at = [i for i, line in enumerate(lines) if label in line]
+    if len(at) != 1:
+        return None, "%d lines holding '%s'" % (len(at), label)
+    i = at[0]
+    while i < len(lines) and lines[i].strip():
+        i += 1
+    while i < len(lines) and not lines[i].strip():
+        i += 1
+    line = lines[i] if i < len(lines) else ""
+    return (line[2:] if re.fullmatch(r"  [0-9a-f]{64}", line) else None), repr(line)
+
+
+def check_checksums(readme_path, zipped_exe, built_exe):
+    lines = pathlib.Path(readme_path).read_text(encoding="utf-8-sig").splitlines()
+    problems = []
+    for (label, what), exe in zip(CHECKSUM_LABELS, (zipped_exe, built_exe)):
+        want = hashlib.sha256(pathlib.Path(exe).read_bytes()).hexdigest()
+        found, line = labelled_checksum(lines, label)
+        if found != want:
+            problems.append("%s: under '%s' expected %s's checksum %s, found %s"
+                            % (readme_path, label, what, want, line))
+    if not problems:
+        print("checksums: each under its own label in %s" % readme_path)
+    return problems
+
+
 if __name__ == "__main__":
-    checks = {"notices": check_notices, "log-key": check_log_key}
-    if len(sys.argv) != 4 or sys.argv[1] not in checks:
+    checks = {"notices": check_notices, "log-key": check_log_key, "checksums": check_checksums}
+    arguments = {"notices": 2, "log-key": 2, "checksums": 3}
+    if len(sys.argv) < 2 or sys.argv[1] not in checks or len(sys.argv) != 2 + arguments[sys.argv[1]]:
         sys.exit(__doc__)
-    problems = checks[sys.argv[1]](sys.argv[2], sys.argv[3])
+    problems = checks[sys.argv[1]](*sys.argv[2:])
     for problem in problems:
         print(problem)
     sys.exit(1 if problems else 0)
