@@ -214,7 +214,7 @@ def check_second_build(path, job, readme_commands):
               and str(s.get("run", "")).strip() not in readme_commands]
     if not any("cd %s" % again in str(s["run"]) or s.get("working-directory") == again for s in builds):
         problem(path, "job windows-msvc: expected a second cmake --build in %s before the comparison, found %s"
-                % (again, " | ".join(str(s["run"]).strip() for s in builds) or "none"))
+                % (again, " | ".join("; ".join(str(s["run"]).strip().splitlines()) for s in builds) or "none"))
     if compare.get("continue-on-error") is not True:
         problem(path, "job windows-msvc: expected continue-on-error: true on the comparison until a run has shown "
                       "the exes equal, found %s" % compare.get("continue-on-error"))
@@ -227,11 +227,11 @@ def check_ci(path, text, readme, presets):
     keep = [s for s in jobs["linux"]["steps"] if s.get("with", {}).get("name") == "mingw-test-binaries"]
     if not keep or "hashFiles(" not in condition(keep[0]) or "!cancelled()" not in condition(keep[0]):
         problem(path, "job linux: expected the mingw-test-binaries upload to run whenever the binaries exist "
-                      "(if: !cancelled() && hashFiles(...)), found if: %s" % (condition(keep[0]) if keep else "no step"))
+                      "(if: !cancelled() && hashFiles(...)), found if: %s" % ((condition(keep[0]) or "(none)") if keep else "no such step"))
     mingw = jobs["windows-mingw"]
     if mingw.get("needs") != "linux" or condition(mingw) not in ("${{!cancelled()}}", "!cancelled()"):
         problem(path, "job windows-mingw: expected needs: linux and if: ${{ !cancelled() }}, found needs: %s, if: %s"
-                % (mingw.get("needs"), mingw.get("if")))
+                % (mingw.get("needs"), mingw.get("if", "(none)")))
 
     for name, job in jobs.items():
         check_timeouts_and_brief(path, name, job)
