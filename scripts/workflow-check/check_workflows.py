@@ -221,7 +221,11 @@ def check_second_build(path, job, readme_commands):
 
 
 def check_ci(path, text, readme, presets):
-    jobs = yaml.safe_load(text)["jobs"]
+    jobs = yaml.safe_load(text).get("jobs", {})
+    missing = [job for job in ("linux", "windows-mingw", "windows-msvc") if job not in jobs]
+    if missing:
+        problem(path, "expected the jobs linux, windows-mingw and windows-msvc, found %s" % " ".join(jobs))
+        return "jobs missing"
     readme_commands = check_readme_commands(path, jobs, readme)
 
     keep = [s for s in jobs["linux"]["steps"] if s.get("with", {}).get("name") == "mingw-test-binaries"]
