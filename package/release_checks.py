@@ -3,12 +3,18 @@
 
 release_checks.py notices MAPFILE NOTICES
     Every toolchain archive and object file that the GNU ld map of the release
-    link shows pulled into the exe is named in the third-party notices.
+    link shows pulled into the exe is claimed by exactly one section of the
+    third-party notices, in its "Linked from" line and its member list; and
+    every file a section claims is one that the link pulled in.
 release_checks.py log-key SOURCE_ROOT README
     Every message of log/log_messages.h has its own entry in README's READING
     THE LOG, and nothing else reaches the launcher's log.
+release_checks.py checksums README ZIPPED_EXE BUILT_EXE
+    README gives ZIPPED_EXE's SHA-256 under its label for the exe as it is in
+    the zip, and BUILT_EXE's under its label for the exe as built.
 Each exits 1, naming what is missing.
 """
+import hashlib
 import os
 import pathlib
 import re
@@ -47,8 +53,61 @@ def check_notices(map_path, notices_path):
                   and any(STUB.match(x).group(1)[0] == "s" for x in ms)}
     checked = sorted(set(members) - OWN_ARCHIVES - stubs_only)
     print("notices: checked " + " ".join(checked))
-    return ["not in %s: %s" % (notices_path, n) for n in checked if not re.search(
-        r"(?<![\w.+-])" + re.escape(n) + r"(?![\w+-]|\.\w)", notices)]
+    sections = notice_sections(notices)
+    if not sections:
+        return ["%s: expected numbered sections with a 'Linked from:' line, found none" % notices_path]
+    problems = []
+    for title, linked, entries in sections:
+        print("notices: %s: %s" % (title, " ".join(linked)))
+        for name in linked:
+            if name not in checked:
+                problems.append("%s: section '%s' claims %s, expected only files the link pulled in (%s)"
+                                % (notices_path, title, name, " ".join(checked)))
+        # A section of one file may describe its members in prose, without an
+        # entry that names the file; with entries, each file has its own.
+        if entries or len(linked) > 1:
+            if set(entries) != set(linked):
+                problems.append("%s: section '%s': expected member-list entries for %s, found entries for %s"
+                                % (notices_path, title, ", ".join(linked), ", ".join(dict.fromkeys(entries)) or "none"))
+    for name in checked:
+        claims = [title for title, linked, _ in sections if name in linked]
+        if len(claims) != 1:
+            problems.append("%s: expected %s in the 'Linked from' line of one section, found it in %s"
+                            % (notices_path, name, ", ".join("'%s'" % c for c in claims) or "none"))
+    return problems
+
+
+# A section starts with its numbered title between two rules of '='. Its
+# "Linked from:" line lists the files before any parenthesis; its member list,
+# from "Members pulled in" to the first unindented line after a blank one, has an entry
+# per file: the file names, then a gap of two or more blanks before the text.
+RULE = re.compile(r"^=+$")
+FILE_NAME = r"[\w.+-]+\.(?:a|o)"
+ENTRY = re.compile(r"^ +(%s(?:, %s)*) {2,}\S" % (FILE_NAME, FILE_NAME))
+
+
+def notice_sections(notices):
+    lines = notices.splitlines()
+    starts = [i + 1 for i in range(len(lines) - 2)
+              if RULE.match(lines[i]) and RULE.match(lines[i + 2]) and re.match(r"\d+\. ", lines[i + 1])]
+    sections = []
+    for number, start in enumerate(starts):
+        body = lines[start + 2:starts[number + 1] - 1 if number + 1 < len(starts) else len(lines)]
+        linked = []
+        for line in body:
+            if line.startswith("Linked from:"):
+                linked = re.findall(FILE_NAME, line.partition(":")[2].partition("(")[0])
+        entries = []
+        members = next((i for i, line in enumerate(body) if line.startswith("Members pulled in")), None)
+        if members is not None:
+            for previous, line in zip(body[members:], body[members + 1:]):
+                if not previous and line and not line.startswith(" "):
+                    break
+                entry = ENTRY.match(line)
+                if entry:
+                    entries += entry.group(1).split(", ")
+        sections.append((lines[start], linked, entries))
+    return sections
 
 
 # --- log-key -----------------------------------------------------------------
@@ -215,11 +274,49 @@ def check_log_key(source_root, readme_path):
     return list(dict.fromkeys(problems))
 
 
+# --- checksums ---------------------------------------------------------------
+# Each checksum stands alone on the first line of the paragraph after the one
+# that labels it (README.txt.in, CHECKING THE DOWNLOAD). The two are equal for
+# an unsigned exe, so each is checked under its own label, not just present.
+CHECKSUM_LABELS = [
+    ("of OrvelLauncher.exe exactly as it is in this zip:", "the zipped exe"),
+    ("OrvelLauncher.exe as built, before any signing", "the exe as built"),
+]
+
+
+def labelled_checksum(lines, label):
+    at = [i for i, line in enumerate(lines) if label in line]
+    if len(at) != 1:
+        return None, "%d lines holding '%s'" % (len(at), label)
+    i = at[0]
+    while i < len(lines) and lines[i].strip():
+        i += 1
+    while i < len(lines) and not lines[i].strip():
+        i += 1
+    line = lines[i] if i < len(lines) else ""
+    return (line[2:] if re.fullmatch(r"  [0-9a-f]{64}", line) else None), repr(line)
+
+
+def check_checksums(readme_path, zipped_exe, built_exe):
+    lines = pathlib.Path(readme_path).read_text(encoding="utf-8-sig").splitlines()
+    problems = []
+    for (label, what), exe in zip(CHECKSUM_LABELS, (zipped_exe, built_exe)):
+        want = hashlib.sha256(pathlib.Path(exe).read_bytes()).hexdigest()
+        found, line = labelled_checksum(lines, label)
+        if found != want:
+            problems.append("%s: under '%s' expected %s's checksum %s, found %s"
+                            % (readme_path, label, what, want, line))
+    if not problems:
+        print("checksums: each under its own label in %s" % readme_path)
+    return problems
+
+
 if __name__ == "__main__":
-    checks = {"notices": check_notices, "log-key": check_log_key}
-    if len(sys.argv) != 4 or sys.argv[1] not in checks:
+    checks = {"notices": check_notices, "log-key": check_log_key, "checksums": check_checksums}
+    arguments = {"notices": 2, "log-key": 2, "checksums": 3}
+    if len(sys.argv) < 2 or sys.argv[1] not in checks or len(sys.argv) != 2 + arguments[sys.argv[1]]:
         sys.exit(__doc__)
-    problems = checks[sys.argv[1]](sys.argv[2], sys.argv[3])
+    problems = checks[sys.argv[1]](*sys.argv[2:])
     for problem in problems:
         print(problem)
     sys.exit(1 if problems else 0)

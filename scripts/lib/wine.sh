@@ -18,16 +18,20 @@ wine_use_prefix() {
     (
         flock 9
         if [ ! -f "$prefix/.orvel-ready" ]; then
-            wineboot -i >/dev/null 2>&1 || true
+            # Marked ready only after every step has succeeded, so that a
+            # failed set-up is done again by the next command, not kept.
+            wineboot -i >/dev/null 2>&1 ||
+                { echo "wine.sh: wineboot -i failed; $prefix is not marked ready" >&2; exit 1; }
             wineserver -w
             if [ "$mode" = headless ]; then
                 # No display: DXGI works through wined3d's no3d renderer only.
-                wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d no3d /f >/dev/null 2>&1
+                wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d no3d /f >/dev/null 2>&1 ||
+                    { echo "wine.sh: wine reg add of the no3d renderer failed; $prefix is not marked ready" >&2; exit 1; }
             fi
             wineserver -w
             touch "$prefix/.orvel-ready"
         fi
-    ) 9>"$prefix.lock"
+    ) 9>"$prefix.lock" || return 1
     # One persistent server for the session; it goes after ten idle minutes.
     wineserver -p600 >/dev/null 2>&1 </dev/null || true  # fails when one already runs
 }
