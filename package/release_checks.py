@@ -20,38 +20,19 @@ import pathlib
 import re
 import sys
 
+from link_map import linked_files
+
 # --- notices -----------------------------------------------------------------
-# Collected: each archive with a member in "Archive member included to satisfy
-# reference by file", and each .o file in a LOAD line (the project's own objects
-# end in .obj). Ignored: the project's archives, and import libraries: an
-# archive whose every pulled member is a dlltool import stub (lib<name>s<digits>.o,
-# or the lib<name>h.o and lib<name>t.o that stubs pull). Code members have a '-'
-# in their names (lib64_libmingwex_a-gdtoa.o). This is decided per link, not by
-# a list of names: libkernel32.a needs a notice once one of its code members is
-# pulled, and libmsvcrt.a needs one now, as code members (rand_s, mbrtowc, ...)
-# come from it besides its stubs.
-OWN_ARCHIVES = {"liborvel_logic.a", "liborvel_platform.a"}
-MEMBER = re.compile(r"^(\S+\.a)\(([^()]+)\)")
-STUB = re.compile(r"^lib\w+?(h|t|s\d+)\.o$")
+# The files come from link_map.linked_files, which the bill of materials reads
+# too.
 
 
 def check_notices(map_path, notices_path):
-    map_text = open(map_path, encoding="utf-8", errors="replace").read()
     notices = open(notices_path, encoding="utf-8").read()
-    head, sep, rest = map_text.partition("\nDiscarded input sections")
-    if not head.startswith("Archive member included") or not sep:
+    try:
+        checked = sorted(linked_files(open(map_path, encoding="utf-8", errors="replace").read()))
+    except ValueError:
         return ["%s is not a GNU ld map with archive members" % map_path]
-    members = {}
-    for line in head.splitlines():
-        m = MEMBER.match(line)
-        if m:
-            members.setdefault(os.path.basename(m.group(1)), set()).add(m.group(2))
-    for m in re.finditer(r"^LOAD (\S+\.o)$", rest, re.M):
-        members.setdefault(os.path.basename(m.group(1)), set()).add("")
-    stubs_only = {a for a, ms in members.items()
-                  if a.endswith(".a") and all(STUB.match(x) for x in ms)
-                  and any(STUB.match(x).group(1)[0] == "s" for x in ms)}
-    checked = sorted(set(members) - OWN_ARCHIVES - stubs_only)
     print("notices: checked " + " ".join(checked))
     sections = notice_sections(notices)
     if not sections:

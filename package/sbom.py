@@ -19,6 +19,8 @@ import re
 import time
 import uuid
 
+from link_map import linked_files
+
 # Which upstream component each toolchain file belongs to. An archive that
 # the link takes code from and that is missing here stops the packing.
 COMPONENT_OF_FILE = {
@@ -79,42 +81,8 @@ TOOLS = [
     ("linker", "binutils", "binutils-mingw-w64-x86-64"),
 ]
 
-# The project's own archives, and the import stubs that dlltool writes
-# (lib<dll>s<n>.o, with the lib<dll>h.o and lib<dll>t.o that they pull):
-# they refer to Windows' DLLs and bring no third-party code.
-OWN_ARCHIVES = {"liborvel_logic.a", "liborvel_platform.a"}
-MEMBER = re.compile(r"^(\S+\.a)\(([^()]+)\)")
-STUB = re.compile(r"^lib\w+?(h|t|s\d+)\.o$")
-
 # Name-based serial numbers live under this namespace.
 SERIAL_NAMESPACE = uuid.uuid5(uuid.NAMESPACE_URL, "urn:orvel:OrvelLauncher:sbom")
-
-
-def linked_files(map_text):
-    """{file name: (path, member count)} of each toolchain archive or object
-    file that the GNU ld map shows contributing code to the link."""
-    head, sep, rest = map_text.partition("\nDiscarded input sections")
-    if not head.startswith("Archive member included") or not sep:
-        raise ValueError("not a GNU ld map with archive members")
-    members = {}
-    paths = {}
-    for line in head.splitlines():
-        m = MEMBER.match(line)
-        if m:
-            name = os.path.basename(m.group(1))
-            paths.setdefault(name, os.path.normpath(m.group(1)))
-            members.setdefault(name, set()).add(m.group(2))
-    for m in re.finditer(r"^LOAD (\S+\.o)$", rest, re.M):
-        name = os.path.basename(m.group(1))
-        paths.setdefault(name, os.path.normpath(m.group(1)))
-        members.setdefault(name, set()).add(name)
-    files = {}
-    for name, pulled in members.items():
-        stubs = [STUB.match(x) for x in pulled]
-        if name in OWN_ARCHIVES or (all(stubs) and any(s.group(1)[0] == "s" for s in stubs)):
-            continue
-        files[name] = (paths[name], len(pulled))
-    return files
 
 
 def debian_packages(toolchain_lines):
