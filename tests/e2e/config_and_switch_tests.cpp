@@ -1,5 +1,6 @@
 // The configuration file beside the exe and the -dx11/-dx12 switches, through
 // the real launcher.
+#include "launch/game_command_line.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/temp_folder.h"
 
@@ -85,7 +86,8 @@ TEST_F(ConfigAndSwitches, BothSwitchesForceDx12WithOneLineBeforeTheAdapterLine)
                            AdapterLine(L"8.000000"),
                            CpuLine(),
                            L"Karar: -DX12",
-                           L"Çalıştırılıyor: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring() + L" -DX12 -x",
+                           L"Çalıştırılıyor: " + QuoteIfNeeded((sandbox.LauncherFolder() / L"veldmoor.exe").wstring()) +
+                               L" -DX12 -x",
                            L"Orvel launcher çıktı (rc=0)",
                        }));
     ASSERT_TRUE(run.Game);
