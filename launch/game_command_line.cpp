@@ -54,3 +54,10 @@ std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstrin
 {
     return QuoteIfNeeded(exe.wstring()) + L" " + argumentText;
 }
+
+std::optional<std::wstring> CommandLineTooLongLine(const std::wstring& commandLine)
+{
+    const std::size_t length = commandLine.size() + 1;
+    if (length <= kCommandLineLimit) return std::nullopt;
+    return kLogCommandLineTooLong + std::to_wstring(length) + kLogCommandLineLimit + std::to_wstring(kCommandLineLimit);
+}

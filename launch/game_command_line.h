@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,3 +31,15 @@ GameArgList BuildGameArgList(const LauncherSettings& settings, RenderApi api,
 
 // The command line handed to the system and shown in the log.
 std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstring& argumentText);
+
+// CreateProcessW takes at most this many characters (UTF-16 units), the
+// terminating NUL included. Windows refuses a longer line; Wine starts it cut
+// short, without the switch at its end. The launcher refuses it everywhere.
+constexpr std::size_t kCommandLineLimit = 32767;
+
+constexpr wchar_t kLogCommandLineTooLong[] = L"HATA: Komut satırı çok uzun: ";
+constexpr wchar_t kLogCommandLineLimit[] = L" karakter, sınır ";
+
+// Nothing when the command line fits in kCommandLineLimit; otherwise the log
+// line that names its length (NUL included) and the limit.
+std::optional<std::wstring> CommandLineTooLongLine(const std::wstring& commandLine);

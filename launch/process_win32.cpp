@@ -16,6 +16,10 @@ int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentTex
                const std::filesystem::path& workingFolder, Logger& logger)
 {
     const std::wstring commandLine = GameCommandLine(exe, argumentText);
+    if (const auto tooLong = CommandLineTooLongLine(commandLine)) {
+        logger.Log(*tooLong);
+        return 2;
+    }
     // CreateProcessW may write into the command line it is given.
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
