@@ -85,7 +85,7 @@ TEST_F(Faults, LogHeldByAnotherProcessStillGetsTheWholeRun)
 TEST_F(Faults, LauncherWritesItsRunOnlyOnceAnotherWriterHasGivenBackTheTurn)
 {
     LauncherSandbox sandbox;
-    const auto game = sandbox.PlaceGame();
+    sandbox.PlaceGame();
     WriteFileBytes(sandbox.LogFile(), "");
     const UniqueHandle holder =
         OpenExisting(sandbox.LogFile(), FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
@@ -97,12 +97,13 @@ TEST_F(Faults, LauncherWritesItsRunOnlyOnceAnotherWriterHasGivenBackTheTurn)
 
     const UniqueHandle launcher{sandbox.Start({L"-dx12"})};
     ASSERT_TRUE(launcher);
-    // Once the game has started, all that is left of the launcher's run is its
-    // write. A launcher that does not take turns writes and ends at once, long
-    // before the half second is up, and its run lands before the line below;
-    // one that takes turns waits (up to two seconds) until it is given back.
-    ASSERT_TRUE(WaitForFile(game.parent_path() / L"stand_in_record.txt", 30));
-    WaitForSingleObject(launcher.get(), 500);
+    // Once the game's process exists, all that is left of the launcher's run is
+    // its write. A launcher that does not take turns writes and ends at once,
+    // well within the second, and its run lands before the line below; one
+    // that takes turns waits (up to two seconds) until the turn is given back.
+    for (int i = 0; i < 3000 && sandbox.ProcessesStarted() < 2; ++i) Sleep(10);
+    ASSERT_EQ(sandbox.ProcessesStarted(), 2u);
+    WaitForSingleObject(launcher.get(), 1000);
     const std::string line = "[2026-12-08 12:00:00] holder's own line\r\n";
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(holder.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr));
