@@ -1,5 +1,8 @@
 #include "launch/game_command_line.h"
 
+#include "log/fill_in.h"
+#include "log/log_messages.h"
+
 std::wstring QuoteIfNeeded(const std::wstring& text)
 {
     if (text.find_first_of(L" \t") == std::wstring::npos) return text;
@@ -53,4 +56,12 @@ GameArgList BuildGameArgList(const LauncherSettings& settings, RenderApi api,
 std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstring& argumentText)
 {
     return QuoteIfNeeded(exe.wstring()) + L" " + argumentText;
+}
+
+bool FitsCommandLineLimit(const std::wstring& commandLine) { return commandLine.size() + 1 <= kCommandLineLimit; }
+
+std::wstring CommandLineTooLongLine(const std::wstring& commandLine)
+{
+    return FillIn(kLogCommandLineTooLong,
+                  {std::to_wstring(commandLine.size() + 1), std::to_wstring(kCommandLineLimit)});
 }

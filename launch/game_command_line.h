@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,3 +30,15 @@ GameArgList BuildGameArgList(const LauncherSettings& settings, RenderApi api,
 
 // The command line handed to the system and shown in the log.
 std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstring& argumentText);
+
+// CreateProcessW takes at most this many characters (UTF-16 units), the
+// terminating NUL included. Windows refuses a longer line; Wine starts it cut
+// short, without the switch at its end. The launcher refuses it everywhere.
+constexpr std::size_t kCommandLineLimit = 32767;
+
+// Whether the command line, its terminating NUL included, fits in kCommandLineLimit.
+bool FitsCommandLineLimit(const std::wstring& commandLine);
+
+// The log line for a command line that does not fit: its length, NUL
+// included, and the limit.
+std::wstring CommandLineTooLongLine(const std::wstring& commandLine);

@@ -18,6 +18,10 @@ int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentTex
                const std::filesystem::path& workingFolder, Logger& logger)
 {
     const std::wstring commandLine = GameCommandLine(exe, argumentText);
+    if (!FitsCommandLineLimit(commandLine)) {
+        logger.Log(CommandLineTooLongLine(commandLine));
+        return 2;
+    }
     // CreateProcessW may write into the command line it is given.
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');

@@ -24,5 +24,6 @@ constexpr wchar_t kLogBorderline[] = L"Sınır durum → PreferDx12={}";
 constexpr wchar_t kLogDecision[] = L"Karar: {}";
 constexpr wchar_t kLogGameNotFound[] = L"HATA: Oyun exe bulunamadı: {}";
 constexpr wchar_t kLogStarting[] = L"Çalıştırılıyor: {}";
+constexpr wchar_t kLogCommandLineTooLong[] = L"HATA: Komut satırı çok uzun: {} karakter, sınır {}";
 constexpr wchar_t kLogCreateProcessFailed[] = L"CreateProcessW başarısız. Hata: {}";
 constexpr wchar_t kLogExited[] = L"Orvel launcher çıktı (rc={})";

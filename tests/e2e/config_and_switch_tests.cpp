@@ -1,5 +1,6 @@
 // The configuration file beside the exe and the -dx11/-dx12 switches, through
 // the real launcher.
+#include "launch/game_command_line.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/temp_folder.h"
 
@@ -85,7 +86,8 @@ TEST_F(ConfigAndSwitches, BothSwitchesForceDx12WithOneLineBeforeTheAdapterLine)
                            AdapterLine(L"8.000000"),
                            CpuLine(),
                            L"Karar: -DX12",
-                           L"Çalıştırılıyor: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring() + L" -DX12 -x",
+                           L"Çalıştırılıyor: " + QuoteIfNeeded((sandbox.LauncherFolder() / L"veldmoor.exe").wstring()) +
+                               L" -DX12 -x",
                            L"Orvel launcher çıktı (rc=0)",
                        }));
     ASSERT_TRUE(run.Game);
@@ -98,15 +100,21 @@ TEST_F(ConfigAndSwitches, HostileConfigurationFilesNeverStopTheLauncher)
     for (int i = 0; i < 256; ++i) everyByte += static_cast<char>(i);
     std::string manyLines;
     for (int i = 0; i < 100000; ++i) manyLines += "AmdMinRxModel=" + std::to_string(i) + "\r\n";
+    constexpr std::size_t kFillTheLimit = 0;
     struct Row {
         const char* name;
         std::string text;
+        // Set: the file is GameArgs= and this many letters; kFillTheLimit: as
+        // many as take the game's command line to the system's limit.
+        std::optional<std::size_t> gameArgsLetters{};
+        int exitCode = 0;
     };
     const Row rows[] = {
         {"NUL bytes", std::string("Game\0ExeName=x\0\0\nCpuThreadMinForDx12=\0"
                                   "1\n",
                                   38)},
-        {"one 8 MiB line", "GameArgs=" + std::string(8 * 1024 * 1024, 'a')},
+        {"one 8 MiB line", "", 8 * 1024 * 1024, 2},
+        {"GameArgs that take the command line to the system's limit", "", kFillTheLimit},
         {"100,000 lines", manyLines},
         {"every byte value", everyByte + everyByte},
         {"UTF-16 with a byte-order mark", Bytes("\xFF\xFEG\0=\0\n\0")},
@@ -114,13 +122,35 @@ TEST_F(ConfigAndSwitches, HostileConfigurationFilesNeverStopTheLauncher)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         LauncherSandbox sandbox;
-        sandbox.WriteConfig(r.text);
-        sandbox.PlaceGame();
+        const std::wstring exe = QuoteIfNeeded(sandbox.PlaceGame().wstring());
+        std::wstring commandLine;
+        if (r.gameArgsLetters) {
+            // The command line is the path, a blank, GameArgs and " -DX11"; the
+            // system counts one more, for its NUL.
+            const std::size_t letters =
+                *r.gameArgsLetters == kFillTheLimit ? kCommandLineLimit - exe.size() - 8 : *r.gameArgsLetters;
+            sandbox.WriteConfig("GameArgs=" + std::string(letters, 'a'));
+            commandLine = exe + L" " + std::wstring(letters, L'a') + L" -DX11";
+        } else {
+            sandbox.WriteConfig(r.text);
+        }
         const RunResult run = sandbox.Run({L"-dx11"});
-        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
-        ASSERT_GE(run.Log.size(), 3u);
+        ASSERT_EQ(run.ExitCode, r.exitCode) << LogText(run).substr(0, 4096);
+        ASSERT_GE(run.Log.size(), 4u);
         EXPECT_EQ(run.Log[1], L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring());
         EXPECT_EQ(run.Log[2], L"Config yüklendi.");
-        EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
+        EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=" + std::to_wstring(r.exitCode) + L")");
+        if (r.exitCode == 2) {
+            EXPECT_EQ(
+                run.Log[run.Log.size() - 2],
+                L"HATA: Komut satırı çok uzun: " + std::to_wstring(commandLine.size() + 1) + L" karakter, sınır 32767");
+            EXPECT_EQ(sandbox.ProcessesStarted(), 1u);  // the launcher, and no game
+        } else if (!commandLine.empty()) {
+            ASSERT_TRUE(run.Game);
+            EXPECT_EQ(sandbox.ProcessesStarted(), 2u);  // the launcher and the game
+            EXPECT_EQ(commandLine.size() + 1, kCommandLineLimit);
+            EXPECT_EQ(run.Game->CommandLine, commandLine);
+            EXPECT_EQ(run.Game->Args.back(), L"-DX11");
+        }
     }
 }

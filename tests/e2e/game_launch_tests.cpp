@@ -2,6 +2,7 @@
 // it receives, and the exit codes.
 #include <algorithm>
 
+#include "launch/game_command_line.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
 
@@ -30,12 +31,12 @@ TEST_F(GameLaunch, FirstPlaceThatHoldsTheGameWinsAndIsItsWorkingFolder)
         const RunResult run = sandbox.Run({L"-dx12"});
         EXPECT_EQ(run.ExitCode, 0) << LogText(run);
         ASSERT_GE(run.Log.size(), 2u);
-        EXPECT_EQ(run.Log[run.Log.size() - 2], L"Çalıştırılıyor: " + exe.wstring() + L" -DX12");
+        EXPECT_EQ(run.Log[run.Log.size() - 2], L"Çalıştırılıyor: " + QuoteIfNeeded(exe.wstring()) + L" -DX12");
         EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=0)");
         ASSERT_TRUE(run.Game);
         EXPECT_EQ(run.Game->Folder, folder);
         EXPECT_EQ(run.Game->WorkingFolder, folder.wstring());
-        EXPECT_EQ(run.Game->CommandLine, exe.wstring() + L" -DX12");
+        EXPECT_EQ(run.Game->CommandLine, QuoteIfNeeded(exe.wstring()) + L" -DX12");
     }
 }
 
@@ -98,7 +99,7 @@ TEST_F(GameLaunch, FolderNamedLikeTheGameFailsToStartWithTwo)
     EXPECT_EQ(run.ExitCode, 2);
     ASSERT_GE(run.Log.size(), 3u);
     EXPECT_EQ(run.Log[run.Log.size() - 3],
-              L"Çalıştırılıyor: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring() + L" -DX11");
+              L"Çalıştırılıyor: " + QuoteIfNeeded((sandbox.LauncherFolder() / L"veldmoor.exe").wstring()) + L" -DX11");
     EXPECT_EQ(run.Log[run.Log.size() - 2].rfind(L"CreateProcessW başarısız. Hata: ", 0), 0u);
     EXPECT_GT(std::stoul(run.Log[run.Log.size() - 2].substr(32)), 0ul);
     EXPECT_EQ(run.Log.back(), L"Orvel launcher çıktı (rc=2)");

@@ -61,6 +61,30 @@ std::uintmax_t SizeOrZero(const std::filesystem::path& file)
     return error ? 0 : size;
 }
 
+UniqueHandle KillOnCloseJob()
+{
+    UniqueHandle job{CreateJobObjectW(nullptr, nullptr)};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+        ADD_FAILURE() << "cannot make a kill-on-close job, error " << GetLastError();
+    }
+    return job;
+}
+
+// An antivirus or the search indexer may hold a file for a moment after its
+// writer has closed it.
+void RemoveWithRetry(const std::filesystem::path& file)
+{
+    for (int i = 0; i < 100; ++i) {
+        std::error_code error;
+        std::filesystem::remove(file, error);
+        if (!error) return;
+        Sleep(50);
+    }
+    ADD_FAILURE() << "cannot remove " << EncodeUtf8(file.wstring());
+}
+
 }  // namespace
 
 std::string LogText(const RunResult& run)
@@ -87,7 +111,7 @@ bool WaitForFile(const std::filesystem::path& path, int seconds)
 }
 
 LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder, const std::wstring& launcherName)
-    : launcherFolder_(Root() / launcherSubfolder), launcherName_(launcherName)
+    : job_(KillOnCloseJob()), launcherFolder_(Root() / launcherSubfolder), launcherName_(launcherName)
 {
     std::filesystem::create_directories(launcherFolder_);
     const std::wstring source = (TestProgramFolder() / L"OrvelLauncher.exe").wstring();
@@ -98,18 +122,35 @@ LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder,
 
 LauncherSandbox::~LauncherSandbox()
 {
-    // A stand-in that was held may still be ending; give it a moment before the
-    // folder goes.
-    for (const auto& folder : gameFolders_) {
-        for (int i = 0; i < 100; ++i) {
-            std::error_code error;
-            std::filesystem::remove(folder / L"stand_in_record.txt", error);
-            if (!error) break;
-            Sleep(50);
-        }
-    }
+    EndEveryProcess();
+    RemoveGameRecords();
     std::error_code ignored;
     std::filesystem::remove_all(Root(), ignored);
+}
+
+JOBOBJECT_BASIC_ACCOUNTING_INFORMATION LauncherSandbox::JobAccounting() const
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
+                                   nullptr)) {
+        ADD_FAILURE() << "cannot read the job's accounting, error " << GetLastError();
+    }
+    return accounting;
+}
+
+unsigned LauncherSandbox::ProcessesStarted() const { return JobAccounting().TotalProcesses; }
+
+void LauncherSandbox::EndEveryProcess() const
+{
+    if (!job_) return;
+    TerminateJobObject(job_.get(), 99);
+    // The files of a process that is being ended stay open until it is gone.
+    for (int i = 0; i < 500 && JobAccounting().ActiveProcesses > 0; ++i) Sleep(20);
+}
+
+void LauncherSandbox::RemoveGameRecords() const
+{
+    for (const auto& folder : gameFolders_) RemoveWithRetry(folder / L"stand_in_record.txt");
 }
 
 void LauncherSandbox::WriteConfig(const std::string& text) const
@@ -142,19 +183,18 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    const DWORD suspended = options.AffinityMask || options.Job ? CREATE_SUSPENDED : 0;
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags | suspended, nullptr,
-                        workingFolder.c_str(), &startup, &process)) {
+    // Suspended until it is in its job, so that not even its first instruction
+    // runs outside it.
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags | CREATE_SUSPENDED,
+                        nullptr, workingFolder.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
         return nullptr;
     }
     if (options.AffinityMask) {
         EXPECT_TRUE(SetProcessAffinityMask(process.hProcess, options.AffinityMask)) << GetLastError();
     }
-    if (options.Job) {
-        EXPECT_TRUE(AssignProcessToJobObject(options.Job, process.hProcess)) << GetLastError();
-    }
-    if (suspended) ResumeThread(process.hThread);
+    EXPECT_TRUE(AssignProcessToJobObject(options.Job ? options.Job : job_.get(), process.hProcess)) << GetLastError();
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     return process.hProcess;
 }
@@ -176,7 +216,7 @@ RunResult LauncherSandbox::Run(const std::vector<std::wstring>& args, const RunO
 
 RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const RunOptions& options) const
 {
-    for (const auto& folder : gameFolders_) std::filesystem::remove(folder / L"stand_in_record.txt");
+    RemoveGameRecords();
     const std::uintmax_t logSizeBefore = SizeOrZero(LogFile());
 
     RunResult result;
@@ -184,7 +224,7 @@ RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const 
     if (!launcher) return result;
     if (WaitForSingleObject(launcher.get(), kLauncherTimeoutMs) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the launcher did not end within " << kLauncherTimeoutMs / 1000 << " s";
-        TerminateProcess(launcher.get(), 99);
+        TerminateJobObject(options.Job ? options.Job : job_.get(), 99);
         return result;
     }
     DWORD exitCode = 0;

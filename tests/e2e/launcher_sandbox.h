@@ -25,7 +25,7 @@ struct RunOptions {
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
     DWORD_PTR AffinityMask = 0;                          // set before the launcher's first instruction; 0 leaves it
-    HANDLE Job = nullptr;                                // the launcher, and every process it starts, runs in this job
+    HANDLE Job = nullptr;  // the launcher and every process it starts run in this job; the sandbox's own by default
 };
 
 struct RunResult {
@@ -61,11 +61,22 @@ public:
     // Starts the launcher without waiting; for tests that run several at once.
     HANDLE Start(const std::vector<std::wstring>& args, const RunOptions& options = {}) const;
 
+    // How many processes have run in the sandbox's job so far: the launchers
+    // started here and every process that they started.
+    unsigned ProcessesStarted() const;
+
 private:
     RunResult RunOnce(const std::vector<std::wstring>& args, const RunOptions& options) const;
     std::optional<GameRecord> WaitForGameRecord() const;
+    void RemoveGameRecords() const;
+    void EndEveryProcess() const;
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION JobAccounting() const;
 
     TempFolder root_;
+    // Every launcher started here, and every game it starts, runs in this job,
+    // which ends them all when it closes: a row that timed out or failed
+    // half-way leaves nothing running behind it.
+    UniqueHandle job_;
     std::filesystem::path launcherFolder_;
     std::wstring launcherName_;
     std::vector<std::filesystem::path> gameFolders_;

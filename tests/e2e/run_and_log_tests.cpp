@@ -2,6 +2,7 @@
 // and the exit code.
 #include <algorithm>
 
+#include "launch/game_command_line.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
 #include "tests/support/temp_folder.h"
@@ -27,7 +28,7 @@ TEST_F(RunAndLog, TypicalRunLogsEveryStepAndStartsTheGame)
                   CpuLine(),
                   weak ? L"CPU zayıf: Threads=" + Threads() + L" < 8 → DX11" : L"Sınır durum → PreferDx12=true",
                   weak ? L"Karar: -DX11" : L"Karar: -DX12",
-                  L"Çalıştırılıyor: " + game.wstring() + (weak ? L" -DX11" : L" -DX12"),
+                  L"Çalıştırılıyor: " + QuoteIfNeeded(game.wstring()) + (weak ? L" -DX11" : L" -DX12"),
                   L"Orvel launcher çıktı (rc=0)",
               }));
     ASSERT_TRUE(run.Game);

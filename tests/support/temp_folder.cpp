@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -19,12 +20,31 @@ std::wstring UniqueName()
     return L"orvel-test-" + std::to_wstring(ticks) + L"-" + std::to_wstring(counter++);
 }
 
-// The system's temporary folder in its long form: Windows may give %TEMP% as
-// an 8.3 name (C:\Users\RUNNER~1\...), and the paths that the tests expect
-// must be spelt as the launcher sees its own.
+// ORVEL_TEST_ROOT below the system's temporary folder (or in its place when
+// absolute), or that folder itself.
+std::filesystem::path ChosenRoot()
+{
+    std::filesystem::path root = std::filesystem::temp_directory_path();
+#ifdef _WIN32
+    std::wstring chosen(32768, L'\0');
+    chosen.resize(GetEnvironmentVariableW(L"ORVEL_TEST_ROOT", chosen.data(), static_cast<DWORD>(chosen.size())));
+#else
+    const char* set = std::getenv("ORVEL_TEST_ROOT");
+    const std::string chosen = set ? set : "";
+#endif
+    if (!chosen.empty()) {
+        root = (root / chosen).make_preferred();
+        std::filesystem::create_directories(root);
+    }
+    return root;
+}
+
+// The root in its long form: Windows may give %TEMP% as an 8.3 name
+// (C:\Users\RUNNER~1\...), and the paths that the tests expect must be spelt
+// as the launcher sees its own.
 std::filesystem::path TemporaryRoot()
 {
-    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    const std::filesystem::path root = ChosenRoot();
 #ifdef _WIN32
     std::wstring longName(32768, L'\0');
     const DWORD length = GetLongPathNameW(root.c_str(), longName.data(), static_cast<DWORD>(longName.size()));

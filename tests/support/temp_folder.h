@@ -4,7 +4,10 @@
 #include <string>
 
 // A fresh, empty folder under the system's temporary folder, removed with
-// everything in it when the owner goes.
+// everything in it when the owner goes. ORVEL_TEST_ROOT, when set, names a
+// folder below the temporary folder (or an absolute one) to use instead, so
+// that the tests can run under a path like a player's, with blanks and
+// letters beyond ASCII.
 class TempFolder {
 public:
     explicit TempFolder(const std::wstring& name = L"");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "launch/game_command_line.h"
 #include "tests/support/command_line_split.h"
 
@@ -75,4 +77,25 @@ TEST(GameCommandLine, QuotedArgumentsSplitBackIntoTheSameArguments)
     std::vector<std::wstring> want = args;
     want.insert(want.begin(), L"game.exe");
     EXPECT_EQ(SplitCommandLine(commandLine), want);
+}
+
+TEST(GameCommandLine, LineOverTheSystemLimitIsRefusedWithItsLengthAndTheLimit)
+{
+    struct Row {
+        std::size_t lengthWithNul;
+        std::optional<std::wstring> want;
+    };
+    const Row rows[] = {
+        {32766, std::nullopt},
+        {32767, std::nullopt},
+        {32768, L"HATA: Komut satırı çok uzun: 32768 karakter, sınır 32767"},
+        {8 * 1024 * 1024, L"HATA: Komut satırı çok uzun: 8388608 karakter, sınır 32767"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.lengthWithNul);
+        const std::wstring commandLine = L"game.exe " + std::wstring(r.lengthWithNul - 10, L'a');
+        const std::optional<std::wstring> refusal =
+            FitsCommandLineLimit(commandLine) ? std::nullopt : std::optional(CommandLineTooLongLine(commandLine));
+        EXPECT_EQ(refusal, r.want);
+    }
 }
