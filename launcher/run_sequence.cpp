@@ -1,6 +1,7 @@
 #include "launcher/run_sequence.h"
 
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "config/config_file.h"
@@ -16,15 +17,17 @@
 #include "launcher/command_line.h"
 #include "launcher/console.h"
 #include "launcher/own_path.h"
+#include "launcher/run_trace.h"
+#include "launcher/user_log.h"
 #include "log/logger.h"
 
-int RunLauncher(int argc, const wchar_t* const* argv)
-{
-    PrepareConsole();
-    const std::filesystem::path ownExe = OwnExecutablePath();
-    const std::filesystem::path launcherFolder = ownExe.parent_path();
+namespace {
 
-    Logger logger(launcherFolder / L"OrvelLauncher.log");
+constexpr wchar_t kLogOutOfMemory[] = L"HATA: Bellek yetersiz, launcher durdu.";
+
+int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem::path& ownExe, Logger& logger)
+{
+    const std::filesystem::path launcherFolder = ownExe.parent_path();
     logger.Log(L"=== Orvel launcher başladı ===");
 
     LauncherSettings settings;
@@ -51,4 +54,22 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     const int exitCode = LaunchGame(gameExe, argumentText, gameExe.parent_path(), logger);
     logger.Log(L"Orvel launcher çıktı (rc=" + std::to_wstring(exitCode) + L")");
     return exitCode;
+}
+
+}  // namespace
+
+int RunLauncher(int argc, const wchar_t* const* argv)
+{
+    PrepareConsole();
+    const std::filesystem::path ownExe = OwnExecutablePath();
+
+    Logger logger(ownExe.parent_path() / L"OrvelLauncher.log", UserLogFile());
+    const RunTrace trace(logger);
+    try {
+        return RunFromTheBanner(argc, argv, ownExe, logger);
+    } catch (const std::bad_alloc&) {
+        // No game was started; the lines so far and this one need no memory.
+        logger.WriteNow(kLogOutOfMemory);
+        return 2;
+    }
 }
