@@ -51,11 +51,12 @@ def check_notices(map_path, notices_path):
 
 
 # --- log-key -----------------------------------------------------------------
-# A message is a wide string literal inside the argument of a Log( call, or in
+# A message is a wide string literal inside the argument of a Log( call, in
 # the body of a function returning std::wstring whose name ends in "Line"
-# (CpuLine, GpuSelectionLine). Adjacent literals count separately; each is
-# stripped of surrounding blanks, and those without a letter or digit (")",
-# " < ") are left out.
+# (CpuLine, GpuSelectionLine), or a named message text, a kLog... array
+# initialised with one (kLogStillRunning[] = L"..."), in a source file or a
+# header. Adjacent literals count separately; each is stripped of surrounding
+# blanks, and those without a letter or digit (")", " < ") are left out.
 MESSAGE_FOLDERS = ["launcher", "config", "hardware", "decision", "launch"]
 TOKEN = re.compile(r'(?P<comment>//[^\n]*|/\*.*?\*/)|(?:\b(?:L|u8|u|U)?R"(?P<d>[^(\s]*)\(.*?\)(?P=d)")'
                    r'|(?P<str>(?P<p>\b(?:L|u8|u|U))?"(?P<text>(?:\\.|[^"\\\n])*)")'
@@ -73,6 +74,10 @@ def log_messages(source):
     text = [m[0] for m in tokens] + [""]
     found = []
     for i, word in enumerate(text[:-1]):
+        if word.startswith("kLog") and text[i + 1:i + 4] == ["[", "]", "="] and i + 4 < len(tokens):
+            if tokens[i + 4]["str"] and tokens[i + 4]["p"] == "L":
+                found.append(decode(tokens[i + 4]["text"]).strip())
+            continue
         if word == "Log" and text[i + 1] == "(":
             opener, closer, start = "(", ")", i + 1
         elif word.endswith("Line") and text[i + 1] == "(" and text[i - 1] == "wstring":
@@ -96,7 +101,8 @@ def check_log_key(source_root, readme_path):
     readme = pathlib.Path(readme_path).read_text(encoding="utf-8-sig")
     found = []
     for folder in MESSAGE_FOLDERS:
-        for path in sorted((pathlib.Path(source_root) / folder).glob("*.cpp")):
+        folder_path = pathlib.Path(source_root) / folder
+        for path in sorted(list(folder_path.glob("*.cpp")) + list(folder_path.glob("*.h"))):
             found += [m for m in log_messages(path.read_text(encoding="utf-8")) if m not in found]
     if not found:
         return ["no log messages found below %s" % source_root]
