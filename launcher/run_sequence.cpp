@@ -68,7 +68,8 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     try {
         return RunFromTheBanner(argc, argv, ownExe, logger);
     } catch (const std::bad_alloc&) {
-        // No game was started; the lines so far and this one need no memory.
+        // Ends the run as a refused start does; writing the lines so far and
+        // this one needs no memory.
         logger.WriteNow(kLogOutOfMemory);
         return 2;
     }

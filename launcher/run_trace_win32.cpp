@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
+#include <string>
 
 #include "launcher/crash_report.h"
 #include "launcher/own_path.h"
@@ -184,7 +186,8 @@ DWORD WINAPI WatchForStillRunning(void* stop)
 RunTrace::RunTrace(Logger& logger)
 {
     trace.OwnBase = reinterpret_cast<ULONG_PTR>(GetModuleHandleW(nullptr));
-    std::wcsncpy(trace.OwnName, OwnExecutablePath().filename().c_str(), MAX_PATH - 1);
+    const std::wstring ownName = OwnExecutablePath().filename().wstring();
+    ownName.copy(trace.OwnName, std::size(trace.OwnName) - 1);
     ReadBuildId(trace.OwnBase, trace.BuildId);
     trace.Log = &logger;
 

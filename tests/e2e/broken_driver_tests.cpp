@@ -2,6 +2,7 @@
 // still leaves its lines. The driver replaces System32\dxgi.dll, so these
 // tests run only in a Wine prefix of their own (ctest's e2e_broken_driver),
 // never in the suite's.
+#include <algorithm>
 #include <cwctype>
 
 #include "launcher/crash_report.h"
