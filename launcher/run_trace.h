@@ -1,6 +1,11 @@
 #pragma once
 
+#include "common/unique_handle.h"
+
 class Logger;
+
+// CloseHandle, kept out of this header with <windows.h>.
+void CloseTraceHandle(void* handle);
 
 // While it lives, a run that cannot end normally still leaves its lines in the
 // log: a crash writes them with the crash lines, a run still going after 10 s
@@ -15,6 +20,7 @@ public:
     RunTrace& operator=(const RunTrace&) = delete;
 
 private:
-    void* stopWatch_ = nullptr;  // event handle
-    void* watch_ = nullptr;      // thread handle
+    using Handle = Unique<void*, &CloseTraceHandle>;
+    Handle stopWatch_;  // an event
+    Handle watch_;      // the watchdog thread
 };

@@ -183,6 +183,8 @@ DWORD WINAPI WatchForStillRunning(void* stop)
 
 }  // namespace
 
+void CloseTraceHandle(void* handle) { CloseHandle(handle); }
+
 RunTrace::RunTrace(Logger& logger)
 {
     trace.OwnBase = reinterpret_cast<ULONG_PTR>(GetModuleHandleW(nullptr));
@@ -196,18 +198,18 @@ RunTrace::RunTrace(Logger& logger)
     SetUnhandledExceptionFilter(LeaveCrashTrace);
     // After the console is prepared: AllocConsole empties the handler list.
     SetConsoleCtrlHandler(LeaveEndTrace, TRUE);
-    stopWatch_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stopWatch_) watch_ = CreateThread(nullptr, 0, WatchForStillRunning, stopWatch_, 0, nullptr);
+    stopWatch_ = Handle{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (stopWatch_) {
+        watch_ = Handle{CreateThread(nullptr, 0, WatchForStillRunning, stopWatch_.get(), 0, nullptr)};
+    }
 }
 
 RunTrace::~RunTrace()
 {
     if (watch_) {
-        SetEvent(stopWatch_);
-        WaitForSingleObject(watch_, INFINITE);
-        CloseHandle(watch_);
+        SetEvent(stopWatch_.get());
+        WaitForSingleObject(watch_.get(), INFINITE);
     }
-    if (stopWatch_) CloseHandle(stopWatch_);
     SetConsoleCtrlHandler(LeaveEndTrace, FALSE);
     trace.Log = nullptr;
 }
