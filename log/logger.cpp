@@ -70,6 +70,7 @@ void Logger::WriteNow(std::wstring_view message) noexcept
         for (int i = 0; i < kPendingTries && !lock.try_lock(); ++i) std::this_thread::sleep_for(kPendingRetry);
     }
     if (lock.owns_lock()) {
+        const HolderMark mark(pendingHolder_);
         AppendToLog(file_, pending_);
         pending_.clear();  // keeps its capacity: no heap call
     }
