@@ -12,6 +12,8 @@ configure_file(${PROJECT_SOURCE_DIR}/launcher/version.h.in ${ORVEL_GENERATED_DIR
 configure_file(${PROJECT_SOURCE_DIR}/launcher/OrvelLauncher.manifest.in
                ${ORVEL_GENERATED_DIR}/OrvelLauncher.manifest @ONLY)
 target_include_directories(OrvelLauncher PRIVATE ${ORVEL_GENERATED_DIR})
+# The crash lines name the version too.
+target_include_directories(orvel_platform PRIVATE ${ORVEL_GENERATED_DIR})
 # The resource compiler's dependency scan does not see the files that the
 # resource script embeds.
 set_source_files_properties(launcher/OrvelLauncher.rc PROPERTIES OBJECT_DEPENDS

@@ -1,6 +1,7 @@
 #include "launcher/run_sequence.h"
 
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include "config/config_file.h"
@@ -16,17 +17,17 @@
 #include "launcher/command_line.h"
 #include "launcher/console.h"
 #include "launcher/own_path.h"
+#include "launcher/run_trace.h"
+#include "launcher/user_log.h"
 #include "log/fill_in.h"
 #include "log/log_messages.h"
 #include "log/logger.h"
 
-int RunLauncher(int argc, const wchar_t* const* argv)
-{
-    PrepareConsole();
-    const std::filesystem::path ownExe = OwnExecutablePath();
-    const std::filesystem::path launcherFolder = ownExe.parent_path();
+namespace {
 
-    Logger logger(launcherFolder / L"OrvelLauncher.log");
+int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem::path& ownExe, Logger& logger)
+{
+    const std::filesystem::path launcherFolder = ownExe.parent_path();
     logger.Log(kLogBanner);
 
     LauncherSettings settings;
@@ -53,4 +54,23 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     const int exitCode = LaunchGame(gameExe, argumentText, gameExe.parent_path(), logger);
     logger.Log(FillIn(kLogExited, {std::to_wstring(exitCode)}));
     return exitCode;
+}
+
+}  // namespace
+
+int RunLauncher(int argc, const wchar_t* const* argv)
+{
+    PrepareConsole();
+    const std::filesystem::path ownExe = OwnExecutablePath();
+
+    Logger logger(ownExe.parent_path() / L"OrvelLauncher.log", UserLogFile());
+    const RunTrace trace(logger);
+    try {
+        return RunFromTheBanner(argc, argv, ownExe, logger);
+    } catch (const std::bad_alloc&) {
+        // Ends the run as a refused start does; writing the lines so far and
+        // this one needs no memory.
+        logger.WriteNow(kLogOutOfMemory);
+        return 2;
+    }
 }

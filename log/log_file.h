@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <string>
+#include <string_view>
 
 #include "log/log_line.h"
 
@@ -21,6 +21,9 @@ LogFile OpenLogForAppend(const std::filesystem::path& file);
 // One write, appended at the current end of the file in one piece. Writers
 // take turns through an exclusive lock on the byte at kLogTurnOffset.
 constexpr std::uint64_t kLogTurnOffset = 0x7FFFFFFFFFFFFFFE;
-void AppendToLog(const LogFile& file, const std::string& bytes);
+void AppendToLog(const LogFile& file, std::string_view bytes) noexcept;
 
-LogTimestamp LocalTimestamp();
+LogTimestamp LocalTimestamp() noexcept;
+
+// The calling thread's identity, never 0; it asks nothing of the heap.
+std::uint64_t CurrentThreadId() noexcept;

@@ -1,6 +1,7 @@
 // The log's file layer for the native (Linux) build of the logic, which runs
 // the unit tests under the sanitizers. The launcher itself uses the Win32 one.
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -25,16 +26,18 @@ LogFile OpenLogForAppend(const std::filesystem::path& file)
     return LogFile{ToPointer(fd)};
 }
 
-void AppendToLog(const LogFile& file, const std::string& bytes)
+void AppendToLog(const LogFile& file, std::string_view bytes) noexcept
 {
     if (!file || bytes.empty()) return;
     [[maybe_unused]] const ssize_t written = write(ToDescriptor(file.get()), bytes.data(), bytes.size());
 }
 
-LogTimestamp LocalTimestamp()
+LogTimestamp LocalTimestamp() noexcept
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
+
+std::uint64_t CurrentThreadId() noexcept { return static_cast<std::uint64_t>(syscall(SYS_gettid)); }

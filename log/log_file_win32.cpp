@@ -46,7 +46,7 @@ LogFile OpenLogForAppend(const std::filesystem::path& file)
     return LogFile{};
 }
 
-void AppendToLog(const LogFile& file, const std::string& bytes)
+void AppendToLog(const LogFile& file, std::string_view bytes) noexcept
 {
     if (!file || bytes.empty()) return;
     // Launchers started together take turns, so that no write lands on top of
@@ -60,9 +60,11 @@ void AppendToLog(const LogFile& file, const std::string& bytes)
     if (locked) UnlockFileEx(file.get(), 0, 1, 0, &turn);
 }
 
-LogTimestamp LocalTimestamp()
+LogTimestamp LocalTimestamp() noexcept
 {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
+
+std::uint64_t CurrentThreadId() noexcept { return GetCurrentThreadId(); }

@@ -19,35 +19,14 @@ std::wstring FormatLogLine(const LogTimestamp& time, const std::wstring& message
 
 namespace {
 
-void AppendCodePoint(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-}  // namespace
-
-std::string EncodeUtf8(const std::wstring& text)
+// Calls put(bytes, count) once per character, with its UTF-8 bytes.
+template <typename Put>
+void ForEachUtf8Character(std::wstring_view text, Put put)
 {
     constexpr char32_t kReplacement = 0xFFFD;
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
     for (std::size_t i = 0; i < text.size(); ++i) {
         // wchar_t is UTF-16 on Windows and UTF-32 elsewhere; both decode here.
         char32_t c = static_cast<char32_t>(text[i]);
@@ -57,7 +36,83 @@ std::string EncodeUtf8(const std::wstring& text)
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c) || c > 0x10FFFF) {
             c = kReplacement;
         }
-        AppendCodePoint(out, c);
+        char bytes[4];
+        std::size_t count = 0;
+        if (c < 0x80) {
+            bytes[count++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes[count++] = static_cast<char>(0xC0 | (c >> 6));
+            bytes[count++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes[count++] = static_cast<char>(0xE0 | (c >> 12));
+            bytes[count++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[count++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes[count++] = static_cast<char>(0xF0 | (c >> 18));
+            bytes[count++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes[count++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[count++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        if (!put(bytes, count)) return;
     }
+}
+
+// Zero-filled decimal of at least `width` digits, as "%0*d" prints a
+// non-negative value.
+std::size_t PutDecimal(int value, int width, char* out)
+{
+    char digits[12];
+    std::size_t count = 0;
+    unsigned rest = value < 0 ? 0u : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (count < static_cast<std::size_t>(width)) digits[count++] = '0';
+    for (std::size_t i = 0; i < count; ++i) out[i] = digits[count - 1 - i];
+    return count;
+}
+
+}  // namespace
+
+std::string EncodeUtf8(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    ForEachUtf8Character(text, [&out](const char* bytes, std::size_t count) {
+        out.append(bytes, count);
+        return true;
+    });
     return out;
+}
+
+std::size_t FormatLogLineUtf8(const LogTimestamp& time, std::wstring_view message, char* out,
+                              std::size_t capacity) noexcept
+{
+    constexpr std::size_t kStampAndEnd = 80;  // "[", six fields of up to 10 digits, separators, "] ", CR LF
+    if (capacity < kStampAndEnd) return 0;
+    std::size_t size = 0;
+    out[size++] = '[';
+    size += PutDecimal(time.Year, 4, out + size);
+    out[size++] = '-';
+    size += PutDecimal(time.Month, 2, out + size);
+    out[size++] = '-';
+    size += PutDecimal(time.Day, 2, out + size);
+    out[size++] = ' ';
+    size += PutDecimal(time.Hour, 2, out + size);
+    out[size++] = ':';
+    size += PutDecimal(time.Minute, 2, out + size);
+    out[size++] = ':';
+    size += PutDecimal(time.Second, 2, out + size);
+    out[size++] = ']';
+    out[size++] = ' ';
+    const std::size_t messageEnd = capacity - 2;
+    ForEachUtf8Character(message, [&](const char* bytes, std::size_t count) {
+        if (size + count > messageEnd) return false;
+        for (std::size_t i = 0; i < count; ++i) out[size++] = bytes[i];
+        return true;
+    });
+    out[size++] = '\r';
+    out[size++] = '\n';
+    return size;
 }

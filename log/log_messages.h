@@ -27,3 +27,13 @@ constexpr wchar_t kLogStarting[] = L"Çalıştırılıyor: {}";
 constexpr wchar_t kLogCommandLineTooLong[] = L"HATA: Komut satırı çok uzun: {} karakter, sınır {}";
 constexpr wchar_t kLogCreateProcessFailed[] = L"CreateProcessW başarısız. Hata: {}";
 constexpr wchar_t kLogExited[] = L"Orvel launcher çıktı (rc={})";
+
+// A run that cannot end normally: each follows the lines written so far.
+constexpr wchar_t kLogStillRunning[] = L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor.";
+constexpr wchar_t kLogEndedByClose[] = L"Launcher, konsol penceresi kapatıldığı için sonlandı.";
+constexpr wchar_t kLogEndedByCtrlC[] = L"Launcher, Ctrl+C ile sonlandırıldı.";
+constexpr wchar_t kLogEndedByCtrlBreak[] = L"Launcher, Ctrl+Break ile sonlandırıldı.";
+constexpr wchar_t kLogOutOfMemory[] = L"HATA: Bellek yetersiz, launcher durdu.";
+constexpr wchar_t kLogCrash[] = L"HATA: Orvel launcher çöktü. İstisna kodu: {}, adres: {}";
+constexpr wchar_t kLogCrashFrames[] = L"HATA: Launcher çağrı zinciri: {}";
+constexpr wchar_t kLogCrashBuild[] = L"HATA: Launcher sürümü: {}, derleme kimliği (build ID): {}";

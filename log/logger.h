@@ -1,7 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 #include "log/log_file.h"
 
@@ -11,16 +16,29 @@
 // every Log call do nothing.
 class Logger {
 public:
-    explicit Logger(const std::filesystem::path& file);
+    // Opens `file`; when that cannot be opened, `fallback` (its folder created
+    // first), unless `fallback` is empty.
+    explicit Logger(const std::filesystem::path& file, const std::filesystem::path& fallback = {});
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
     void Log(const std::wstring& message);
 
+    // Writes the lines so far and then one more line, `pattern` filled in with
+    // `values` as FillIn does, at once.
+    // Made for code that runs when the run may be damaged (an exception
+    // filter, a console control handler, a watchdog, no memory left): it
+    // allocates nothing, and waits only briefly for the lines so far. When
+    // another thread keeps them, or the calling thread was inside Log, the
+    // message is written alone.
+    void WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept;
+
 private:
     void WritePending();
 
     LogFile file_;
+    std::mutex pendingMutex_;
+    std::atomic<std::uint64_t> pendingHolder_{0};  // the thread inside Log, if any
     std::string pending_;
 };

@@ -99,8 +99,9 @@ def notice_sections(notices):
 #   one word, as in "PreferDx12=true") in place of each "{}";
 # - code: in every source of the launcher, what a Log( call is handed is a
 #   constant of that header, FillIn( of one with as many values as it has
-#   "{}", or a call of a function whose every return is one of these. Every
-#   constant is used somewhere.
+#   "{}", or a call of a function whose every return is one of these; the
+#   logger's WriteNow( (for a damaged run) takes a constant and its values
+#   itself. Every constant is used somewhere.
 MESSAGES_HEADER = "log/log_messages.h"
 SOURCE_FOLDERS = ["launcher", "log", "config", "hardware", "decision", "launch", "common"]
 TOKEN = re.compile(r'(?P<comment>//[^\n]*|/\*.*?\*/)|(?:\b(?:L|u8|u|U)?R"(?P<d>[^(\s]*)\(.*?\)(?P=d)")'
@@ -184,6 +185,29 @@ def top_level_items(text, start, end):
     return items
 
 
+def check_pattern_call(sources, messages, rel, call, used):
+    """Problems with a call at token `call` that takes a message of the header
+    and, in braces, its values: FillIn(kLogCpu, {name, threads}), and the
+    logger's WriteNow(kLogStillRunning), whose values may be left out."""
+    text = sources.files[rel][2]
+    args = top_level_items(text, call + 2, sources.closing(text, call + 1))
+    name = text[args[0][0]] if args and args[0][1] - args[0][0] == 1 else None
+    if name not in messages:
+        return ["%s: %s of something other than a message of %s" % (
+            sources.where(rel, call), text[call], MESSAGES_HEADER)]
+    used.add(name)
+    values = None
+    if len(args) == 1:
+        values = []
+    elif len(args) == 2 and text[args[1][0]] == "{" and sources.closing(text, args[1][0]) == args[1][1] - 1:
+        values = top_level_items(text, args[1][0] + 1, args[1][1] - 1)
+    want = messages[name].count("{}")
+    if values is None or len(values) != want:
+        return ["%s: %s has %d values to fill in, given %s" % (
+            sources.where(rel, call), name, want, "?" if values is None else len(values))]
+    return []
+
+
 def check_message_expression(sources, messages, rel, start, end, used, seen):
     """Problems with what tokens [start, end) of rel hand to the logger."""
     _, tokens, text = sources.files[rel]
@@ -192,17 +216,7 @@ def check_message_expression(sources, messages, rel, start, end, used, seen):
         return [] if "{}" not in messages[text[start]] else [
             "%s: %s has values to fill in but is logged as it is" % (sources.where(rel, start), text[start])]
     if text[start] == "FillIn" and text[start + 1] == "(" and sources.closing(text, start + 1) == end - 1:
-        args = top_level_items(text, start + 2, end - 1)
-        name = text[args[0][0]] if args and args[0][1] - args[0][0] == 1 else None
-        if name not in messages:
-            return ["%s: FillIn of something other than a message of %s" % (sources.where(rel, start), MESSAGES_HEADER)]
-        used.add(name)
-        values = top_level_items(text, args[1][0] + 1, args[1][1] - 1) if len(args) == 2 and text[args[1][0]] == "{" else None
-        want = messages[name].count("{}")
-        if values is None or len(values) != want:
-            return ["%s: %s has %d values to fill in, given %s" % (
-                sources.where(rel, start), name, want, "?" if values is None else len(values))]
-        return []
+        return check_pattern_call(sources, messages, rel, start, used)
     if text[start + 1] == "(" and sources.closing(text, start + 1) == end - 1 and text[start] in sources.bodies:
         problems = []
         for body_rel, body_start, body_end in sources.bodies[text[start]]:
@@ -238,9 +252,11 @@ def check_log_key(source_root, readme_path):
                 calls += 1
                 problems += check_message_expression(sources, messages, rel, i + 2, sources.closing(text, i + 1),
                                                      used, seen)
-            elif text[i] == "FillIn" and text[i + 1] == "(" and text[i - 1] not in ("wstring",):
-                close = sources.closing(text, i + 1)
-                problems += check_message_expression(sources, messages, rel, i, close + 1, used, set())
+            elif text[i] == "WriteNow" and text[i + 1] == "(" and text[i - 1] not in ("void", "::"):
+                calls += 1
+                problems += check_pattern_call(sources, messages, rel, i, used)
+            elif text[i] == "FillIn" and text[i + 1] == "(" and text[i - 1] != "wstring":
+                problems += check_pattern_call(sources, messages, rel, i, used)
     problems += ["%s: %s is never logged" % (MESSAGES_HEADER, name) for name in messages if name not in used]
 
     readme = pathlib.Path(readme_path).read_text(encoding="utf-8-sig")
@@ -251,7 +267,7 @@ def check_log_key(source_root, readme_path):
         if not any(entry_pattern(message).fullmatch(entry) for entry in entries):
             problems.append("%s: READING THE LOG has no entry for %s, expected a line reading %r" % (
                 readme_path, name, message.replace("{}", "<...>")))
-    print("log-key: %d messages of %s, %d Log calls checked" % (len(messages), MESSAGES_HEADER, calls))
+    print("log-key: %d messages of %s, %d Log and WriteNow calls checked" % (len(messages), MESSAGES_HEADER, calls))
     return list(dict.fromkeys(problems))
 
 

@@ -1,8 +1,11 @@
 // Faults and bad input: the launcher keeps its exit-code contract and loses
 // no log line.
+#include <cstdio>
+
 #include "log/log_file.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
+#include "tests/support/temp_folder.h"
 
 using Faults = LauncherTest;
 
@@ -33,17 +36,86 @@ TEST_F(Faults, SixteenLaunchersAtOnceKeepEveryLineWhole)
     EXPECT_EQ(log.front(), L"=== Orvel launcher başladı ===");
 }
 
-TEST_F(Faults, LogLockedAgainstWritingLeavesTheRunSilentWithItsUsualCode)
+TEST_F(Faults, LogThatCannotBeWrittenBesideTheLauncherGoesToTheUsersFolder)
+{
+    enum class Block { LockedAgainstWriting, ReadOnly, FolderInItsPlace };
+    struct Row {
+        const char* why;
+        Block block;
+        bool userLogExists;  // else its folder is created
+    };
+    const Row rows[] = {
+        {"locked against writing", Block::LockedAgainstWriting, true},
+        {"read-only", Block::ReadOnly, false},
+        {"a folder in its place", Block::FolderInItsPlace, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.why);
+        LauncherSandbox sandbox;
+        const auto game = sandbox.PlaceGame();
+        const TempFolder localAppData;
+        const auto userLog = localAppData.Path() / L"Orvel" / L"OrvelLauncher.log";
+        const std::string earlier = "[2020-01-01 00:00:00] an earlier run's line\r\n";
+        if (r.userLogExists) {
+            std::filesystem::create_directories(userLog.parent_path());
+            WriteFileBytes(userLog, earlier);
+        }
+        UniqueHandle holder;
+        if (r.block == Block::FolderInItsPlace) {
+            std::filesystem::create_directory(sandbox.LogFile());
+        } else {
+            WriteFileBytes(sandbox.LogFile(), "");
+        }
+        if (r.block == Block::LockedAgainstWriting) {
+            holder = OpenExisting(sandbox.LogFile(), GENERIC_READ, FILE_SHARE_READ);
+            ASSERT_TRUE(holder);
+        }
+        if (r.block == Block::ReadOnly) {
+            SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_READONLY);
+            // Wine lets root write to read-only files: this row needs Windows
+            // or another user.
+            if (OpenExisting(sandbox.LogFile(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+                SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+                std::printf("read-only row left out: the attribute is not enforced here\n");
+                continue;
+            }
+        }
+        RunOptions options;
+        options.Environment = {L"LOCALAPPDATA=" + localAppData.Path().wstring()};
+        const RunResult run = sandbox.Run({L"-dx12"}, options);
+        SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(run.ExitCode, 0) << LogText(run);
+        EXPECT_TRUE(run.Game);
+        EXPECT_TRUE(run.Log.empty());
+        const std::string bytes = ReadFileBytes(userLog);
+        if (r.userLogExists) {
+            EXPECT_EQ(bytes.rfind(earlier, 0), 0u);
+        }
+        const std::vector<std::wstring> log = LogMessagesFrom(bytes.substr(r.userLogExists ? earlier.size() : 0));
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.front(), L"=== Orvel launcher başladı ===");
+        EXPECT_EQ(log[log.size() - 2], L"Çalıştırılıyor: " + game.wstring() + L" -DX12");
+        EXPECT_EQ(log.back(), L"Orvel launcher çıktı (rc=0)");
+    }
+}
+
+TEST_F(Faults, LogThatCannotBeWrittenAnywhereLeavesTheRunSilentWithItsUsualCode)
 {
     LauncherSandbox sandbox;
     sandbox.PlaceGame();
     WriteFileBytes(sandbox.LogFile(), "");
     const UniqueHandle locked = OpenExisting(sandbox.LogFile(), GENERIC_READ, FILE_SHARE_READ);
     ASSERT_TRUE(locked);
-    const RunResult run = sandbox.Run({L"-dx12"});
+    // A file where the user's Orvel folder would be created.
+    const TempFolder localAppData;
+    WriteFileBytes(localAppData.Path() / L"Orvel", "");
+    RunOptions options;
+    options.Environment = {L"LOCALAPPDATA=" + localAppData.Path().wstring()};
+    const RunResult run = sandbox.Run({L"-dx12"}, options);
     EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_TRUE(run.Game);
     EXPECT_TRUE(run.Log.empty());
+    EXPECT_EQ(ReadFileBytes(localAppData.Path() / L"Orvel"), "");
 }
 
 TEST_F(Faults, LogHeldByAnotherProcessStillGetsTheWholeRun)
@@ -115,24 +187,6 @@ TEST_F(Faults, LauncherWritesItsRunOnlyOnceAnotherWriterHasGivenBackTheTurn)
     EXPECT_EQ(log[0], L"holder's own line");
     EXPECT_EQ(log[1], L"=== Orvel launcher başladı ===");
     EXPECT_EQ(log.back(), L"Orvel launcher çıktı (rc=0)");
-}
-
-TEST_F(Faults, ReadOnlyLogLeavesTheRunSilentWithItsUsualCode)
-{
-    LauncherSandbox sandbox;
-    sandbox.PlaceGame();
-    WriteFileBytes(sandbox.LogFile(), "");
-    SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_READONLY);
-    // Wine lets root write to read-only files; the test needs the attribute enforced.
-    if (OpenExisting(sandbox.LogFile(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
-        SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "the read-only attribute is not enforced here";
-    }
-    const RunResult run = sandbox.Run({L"-dx12"});
-    SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(run.ExitCode, 0) << LogText(run);
-    EXPECT_TRUE(run.Game);
-    EXPECT_TRUE(run.Log.empty());
 }
 
 TEST_F(Faults, ConfigurationHeldWithoutSharingKeepsTheDefaults)

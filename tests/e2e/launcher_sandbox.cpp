@@ -85,6 +85,31 @@ void RemoveWithRetry(const std::filesystem::path& file)
     ADD_FAILURE() << "cannot remove " << EncodeUtf8(file.wstring());
 }
 
+// The test's own environment with `entries` ("NAME=value") put first, in
+// place of any variable of the same name.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& entries)
+{
+    std::vector<wchar_t> block;
+    auto add = [&block](const std::wstring& entry) {
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(L'\0');
+    };
+    for (const std::wstring& entry : entries) add(entry);
+    wchar_t* const own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; *entry; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const std::wstring name = text.substr(0, text.find(L'=', 1) + 1);
+        const bool replaced = std::any_of(entries.begin(), entries.end(), [&name](const std::wstring& e) {
+            return CompareStringOrdinal(e.c_str(), static_cast<int>(std::min(e.size(), name.size())), name.c_str(),
+                                        static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+        });
+        if (!replaced) add(text);
+    }
+    FreeEnvironmentStringsW(own);
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
 std::string LogText(const RunResult& run)
@@ -185,8 +210,12 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     PROCESS_INFORMATION process{};
     // Suspended until it is in its job, so that not even its first instruction
     // runs outside it.
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, options.CreationFlags | CREATE_SUSPENDED,
-                        nullptr, workingFolder.c_str(), &startup, &process)) {
+    std::vector<wchar_t> environment;
+    if (!options.Environment.empty()) environment = EnvironmentBlock(options.Environment);
+    const DWORD flags = options.CreationFlags | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT;
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, flags,
+                        environment.empty() ? nullptr : environment.data(), workingFolder.c_str(), &startup,
+                        &process)) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
         return nullptr;
     }

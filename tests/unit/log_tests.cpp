@@ -79,6 +79,43 @@ TEST(LogLine, Utf8KeepsEveryCharacter)
     }
 }
 
+TEST(LogLine, FixedBufferGivesTheSameLineAndCutsOnlyWholeCharacters)
+{
+    struct Row {
+        std::wstring message;
+        std::size_t capacity;
+    };
+    const Row rows[] = {
+        {L"HATA: Orvel launcher çöktü → dxgi.dll+0x1A2B", 4096},
+        {L"", 4096},
+        {std::wstring{L'a', wchar_t(0xD800), L'b'}, 4096},
+        {std::wstring(5000, L'ş'), 4096},
+        // 22 bytes of stamp and 54 letters leave 2 bytes before the line end:
+        // not enough for the three of "→".
+        {std::wstring(54, L'a') + L"→c", 80},
+    };
+    const LogTimestamp time{2027, 1, 5, 9, 3, 7};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.capacity);
+        std::vector<char> buffer(r.capacity);
+        const std::string got(buffer.data(), FormatLogLineUtf8(time, r.message, buffer.data(), buffer.size()));
+        const std::string whole = EncodeUtf8(FormatLogLine(time, r.message));
+        if (whole.size() <= r.capacity) {
+            EXPECT_EQ(got, whole);
+            continue;
+        }
+        ASSERT_GE(got.size(), 2u);
+        EXPECT_LE(got.size(), r.capacity);
+        EXPECT_EQ(got.substr(got.size() - 2), "\r\n");
+        // What is kept is the start of the whole line, ending on a character.
+        const std::string kept = got.substr(0, got.size() - 2);
+        EXPECT_EQ(whole.rfind(kept, 0), 0u);
+        EXPECT_NE(static_cast<unsigned char>(whole[kept.size()]) & 0xC0, 0x80);
+    }
+    char tooSmall[10];
+    EXPECT_EQ(FormatLogLineUtf8(time, L"x", tooSmall, sizeof tooSmall), 0u);
+}
+
 TEST(NumberFormat, FixedSixDecimals)
 {
     struct Row {
@@ -139,4 +176,48 @@ TEST(Logger, UnopenableFileMakesLoggingSilent)
         logger.Log(L"nowhere to go");
     }
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(Logger, FileThatCannotBeOpenedGivesWayToTheFallbackWhichKeepsItsContent)
+{
+    const TempFolder folder;
+    const auto besideLauncher = folder.Path() / L"OrvelLauncher.log";
+    std::filesystem::create_directory(besideLauncher);  // a folder in the file's place
+    const auto fallback = folder.Path() / L"LocalAppData" / L"Orvel" / L"OrvelLauncher.log";
+    {
+        Logger logger(besideLauncher, fallback);
+        logger.Log(L"first run");
+    }
+    {
+        Logger logger(besideLauncher, fallback);
+        logger.Log(L"second run");
+    }
+    EXPECT_EQ(ReadLogMessages(fallback), (std::vector<std::wstring>{L"first run", L"second run"}));
+    // The fallback is only a fallback: a file that opens is used.
+    const auto other = folder.Path() / L"other.log";
+    {
+        Logger logger(other, fallback);
+        logger.Log(L"beside");
+    }
+    EXPECT_EQ(ReadLogMessages(other), (std::vector<std::wstring>{L"beside"}));
+    EXPECT_EQ(ReadLogMessages(fallback).size(), 2u);
+}
+
+TEST(Logger, WriteNowWritesTheLinesSoFarThenItsOwnAndTheRestFollowsAtTheEnd)
+{
+    const TempFolder folder;
+    const auto file = folder.Path() / L"OrvelLauncher.log";
+    {
+        Logger logger(file);
+        logger.Log(L"=== Orvel launcher başladı ===");
+        logger.Log(L"Config yüklendi.");
+        logger.WriteNow(L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor.");
+        EXPECT_EQ(ReadLogMessages(file),
+                  (std::vector<std::wstring>{L"=== Orvel launcher başladı ===", L"Config yüklendi.",
+                                             L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor."}));
+        logger.Log(L"Karar: -DX12");
+    }
+    const std::vector<std::wstring> log = ReadLogMessages(file);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log.back(), L"Karar: -DX12");
 }
