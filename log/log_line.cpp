@@ -92,19 +92,17 @@ std::size_t FormatLogLineUtf8(const LogTimestamp& time, std::wstring_view messag
     constexpr std::size_t kStampAndEnd = 80;  // "[", six fields of up to 10 digits, separators, "] ", CR LF
     if (capacity < kStampAndEnd) return 0;
     std::size_t size = 0;
+    const struct {
+        int Value;
+        int Width;
+        char After;
+    } fields[] = {{time.Year, 4, '-'}, {time.Month, 2, '-'},  {time.Day, 2, ' '},
+                  {time.Hour, 2, ':'}, {time.Minute, 2, ':'}, {time.Second, 2, ']'}};
     out[size++] = '[';
-    size += PutDecimal(time.Year, 4, out + size);
-    out[size++] = '-';
-    size += PutDecimal(time.Month, 2, out + size);
-    out[size++] = '-';
-    size += PutDecimal(time.Day, 2, out + size);
-    out[size++] = ' ';
-    size += PutDecimal(time.Hour, 2, out + size);
-    out[size++] = ':';
-    size += PutDecimal(time.Minute, 2, out + size);
-    out[size++] = ':';
-    size += PutDecimal(time.Second, 2, out + size);
-    out[size++] = ']';
+    for (const auto& field : fields) {
+        size += PutDecimal(field.Value, field.Width, out + size);
+        out[size++] = field.After;
+    }
     out[size++] = ' ';
     const std::size_t messageEnd = capacity - 2;
     ForEachUtf8Character(message, [&](const char* bytes, std::size_t count) {
