@@ -39,12 +39,12 @@ int RunLauncher(int argc, const wchar_t* const* argv)
                                                   : DecideRenderApi(gpu, cpu.Threads, settings, logger);
     logger.Log(L"Karar: " + SwitchText(api));
 
-    const SameFileTest isLauncher = SameFileAs(ownExe);
-    const std::filesystem::path gameExe = FindGameExe(launcherFolder, settings, isLauncher);
-    if (!IsGameCandidate(gameExe, isLauncher)) {
-        logger.Log(L"HATA: Oyun exe bulunamadı: " + gameExe.wstring());
+    const GameExeLocation game = FindGameExe(launcherFolder, settings, GameExeTestFor(ownExe));
+    if (!game.Found) {
+        logger.Log(L"HATA: Oyun exe bulunamadı: " + game.Path.wstring());
         return 1;
     }
+    const std::filesystem::path& gameExe = game.Path;
 
     const std::wstring argumentText = JoinArgs(BuildGameArgList(settings, api, commandLine.PassThroughArgs), L" ");
     logger.Log(L"Çalıştırılıyor: " + GameCommandLine(gameExe, argumentText));
