@@ -106,25 +106,25 @@ struct LauncherFile {
     fs::path Exe;
     std::optional<std::optional<Entry>> Look;
     std::optional<FileIdentity> Identity;
-
-    const std::optional<Entry>& OwnEntry()
-    {
-        if (!Look) Look = LookAt(Exe);
-        return *Look;
-    }
-    const FileIdentity& OwnIdentity()
-    {
-        if (!Identity) Identity = ReadFileIdentity(Exe).value_or(FileIdentity{});
-        return *Identity;
-    }
 };
+
+const std::optional<Entry>& OwnEntry(LauncherFile& launcher)
+{
+    if (!launcher.Look) launcher.Look = LookAt(launcher.Exe);
+    return *launcher.Look;
+}
+
+const FileIdentity& OwnIdentity(LauncherFile& launcher)
+{
+    if (!launcher.Identity) launcher.Identity = ReadFileIdentity(launcher.Exe).value_or(FileIdentity{});
+    return *launcher.Identity;
+}
 
 }  // namespace
 
 GameExeTest GameExeTestFor(const fs::path& launcherExe)
 {
-    const auto launcher = std::make_shared<LauncherFile>();
-    launcher->Exe = launcherExe;
+    const auto launcher = std::make_shared<LauncherFile>(LauncherFile{launcherExe, {}, {}});
     return [launcher](const fs::path& path) {
         const std::optional<Entry> entry = LookAt(path);
         if (!entry) return false;
@@ -132,12 +132,12 @@ GameExeTest GameExeTestFor(const fs::path& launcherExe)
             // The launcher is a file; a folder bearing the game's name counts as
             // found (its start then fails).
             if (entry->IsFolder) return true;
-            const std::optional<Entry>& own = launcher->OwnEntry();
+            const std::optional<Entry>& own = OwnEntry(*launcher);
             if (own && !own->IsLink && own->Size != entry->Size) return true;
         }
         const std::optional<FileIdentity> identity = ReadFileIdentity(path);
         // A link whose target is gone holds nothing.
         if (entry->IsLink && !identity) return false;
-        return !IsSameFile(launcher->OwnIdentity(), identity.value_or(FileIdentity{}), IsSamePath(launcher->Exe, path));
+        return !IsSameFile(OwnIdentity(*launcher), identity.value_or(FileIdentity{}), IsSamePath(launcher->Exe, path));
     };
 }
