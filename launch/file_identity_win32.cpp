@@ -16,6 +16,8 @@ using UniqueFile = Unique<HANDLE, &CloseHandle>;
 
 std::wstring SystemPath(const fs::path& path) { return ExtendedLengthPath(path.lexically_normal().wstring()); }
 
+std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
+
 // What the one attribute query tells about a place.
 struct Entry {
     bool IsFolder = false;
@@ -34,11 +36,9 @@ std::optional<Entry> LookAt(const fs::path& path)
     Entry entry;
     entry.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.IsLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    entry.Size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    entry.Size = Join(data.nFileSizeHigh, data.nFileSizeLow);
     return entry;
 }
-
-std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
 
 // Nothing when the path cannot be opened; a default-made identity, which is
 // no identity, when the file system will not say.
