@@ -1,9 +1,9 @@
-
 #include <windows.h>
 
-#include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "common/extended_length_path.h"
 #include "common/unique_handle.h"
@@ -11,52 +11,133 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using UniqueFile = Unique<HANDLE, &CloseHandle>;
 
-struct FileIdentity {
-    ULONGLONG Volume = 0;
-    std::array<unsigned char, 16> Id{};
+std::wstring SystemPath(const fs::path& path) { return ExtendedLengthPath(path.lexically_normal().wstring()); }
 
-    bool operator==(const FileIdentity& other) const { return Volume == other.Volume && Id == other.Id; }
+std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
+
+// What the one attribute query tells about a place.
+struct Entry {
+    bool IsFolder = false;
+    // The attributes are the link's own, not its target's: its size says
+    // nothing, and whether its target exists is yet to be seen.
+    bool IsLink = false;
+    std::uint64_t Size = 0;
 };
 
-std::optional<FileIdentity> ReadFileIdentity(const std::filesystem::path& path)
+// Nothing when the query fails, for whatever reason: not found, or access
+// denied on a folder of the path, say.
+std::optional<Entry> LookAt(const fs::path& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    Entry entry;
+    entry.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.IsLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.Size = Join(data.nFileSizeHigh, data.nFileSizeLow);
+    return entry;
+}
+
+// Nothing when the path cannot be opened; a default-made identity, which is
+// no identity, when the file system will not say.
+std::optional<FileIdentity> ReadFileIdentity(const fs::path& path)
 {
     // Attributes only, shared every way: a running image, or a game that
-    // another program holds open, still answers.
-    const HANDLE opened =
-        CreateFileW(ExtendedLengthPath(path.lexically_normal().wstring()).c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    // another program holds open, still answers. Links are followed; folders
+    // open too.
+    const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
     const UniqueFile file{opened};
 
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return FileIdentity{};
     FileIdentity identity;
-    FILE_ID_INFO info{};
-    if (GetFileInformationByHandleEx(file.get(), FileIdInfo, &info, sizeof(info))) {
-        identity.Volume = info.VolumeSerialNumber;
-        std::memcpy(identity.Id.data(), info.FileId.Identifier, identity.Id.size());
-        // A file system without 128-bit IDs may answer with an ID of zero for
-        // every file, which would make every file the launcher.
-        if (identity.Id != decltype(identity.Id){}) return identity;
+    identity.VolumeSerial = info.dwVolumeSerialNumber;
+    identity.FileIdLow = Join(info.nFileIndexHigh, info.nFileIndexLow);
+    identity.Size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    identity.LastWriteTime = Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+
+    // The 64-bit index is not unique on ReFS; the 128-bit ID is, where the
+    // file system has one (it answers 0 where it has not).
+    FILE_ID_INFO ids{};
+    if (GetFileInformationByHandleEx(file.get(), FileIdInfo, &ids, sizeof(ids))) {
+        FileIdentity wide = identity;
+        wide.VolumeSerial = ids.VolumeSerialNumber;
+        std::memcpy(&wide.FileIdLow, ids.FileId.Identifier, sizeof(wide.FileIdLow));
+        std::memcpy(&wide.FileIdHigh, ids.FileId.Identifier + sizeof(wide.FileIdLow), sizeof(wide.FileIdHigh));
+        if (IsUsableIdentity(wide)) return wide;
     }
-    // File systems without 128-bit IDs (FAT, some network shares) answer the
-    // older query; on NTFS both give the same 64-bit number.
-    BY_HANDLE_FILE_INFORMATION legacy{};
-    if (!GetFileInformationByHandle(file.get(), &legacy)) return std::nullopt;
-    identity.Volume = legacy.dwVolumeSerialNumber;
-    const ULONGLONG index = (ULONGLONG{legacy.nFileIndexHigh} << 32) | legacy.nFileIndexLow;
-    std::memcpy(identity.Id.data(), &index, sizeof(index));
     return identity;
+}
+
+// Absolute, with "." and ".." gone, "/" made "\" and trailing dots and blanks
+// dropped, as the file system itself will read the path.
+std::wstring FullPath(const fs::path& path)
+{
+    const std::wstring normal = path.lexically_normal().wstring();
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(normal.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return normal;
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length);
+    }
+}
+
+// Case-insensitive by the system's own upper-case table, which is how NTFS and
+// FAT match names, not by any locale's rules.
+bool IsSamePath(const fs::path& a, const fs::path& b)
+{
+    const std::wstring x = FullPath(a);
+    const std::wstring y = FullPath(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// The launcher's own file, each fact read once and only when a place needs it.
+struct LauncherFile {
+    fs::path Exe;
+    std::optional<std::optional<Entry>> Look;
+    std::optional<FileIdentity> Identity;
+};
+
+const std::optional<Entry>& OwnEntry(LauncherFile& launcher)
+{
+    if (!launcher.Look) launcher.Look = LookAt(launcher.Exe);
+    return *launcher.Look;
+}
+
+const FileIdentity& OwnIdentity(LauncherFile& launcher)
+{
+    if (!launcher.Identity) launcher.Identity = ReadFileIdentity(launcher.Exe).value_or(FileIdentity{});
+    return *launcher.Identity;
 }
 
 }  // namespace
 
-SameFileTest SameFileAs(const std::filesystem::path& file)
+GameExeTest GameExeTestFor(const fs::path& launcherExe)
 {
-    const std::optional<FileIdentity> target = ReadFileIdentity(file);
-    return [target](const std::filesystem::path& path) {
-        if (!target) return false;
+    const auto launcher = std::make_shared<LauncherFile>(LauncherFile{launcherExe, {}, {}});
+    return [launcher](const fs::path& path) {
+        const std::optional<Entry> entry = LookAt(path);
+        if (!entry) return false;
+        if (!entry->IsLink) {
+            // The launcher is a file; a folder bearing the game's name counts as
+            // found (its start then fails).
+            if (entry->IsFolder) return true;
+            const std::optional<Entry>& own = OwnEntry(*launcher);
+            if (own && !own->IsLink && own->Size != entry->Size) return true;
+        }
         const std::optional<FileIdentity> identity = ReadFileIdentity(path);
-        return identity && *identity == *target;
+        // A link whose target is gone holds nothing.
+        if (entry->IsLink && !identity) return false;
+        return !IsSameFile(OwnIdentity(*launcher), identity.value_or(FileIdentity{}), IsSamePath(launcher->Exe, path));
     };
 }

@@ -42,12 +42,12 @@ int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem
                                                   : DecideRenderApi(gpu, cpu.Threads, settings, logger);
     logger.Log(FillIn(kLogDecision, {SwitchText(api)}));
 
-    const SameFileTest isLauncher = SameFileAs(ownExe);
-    const std::filesystem::path gameExe = FindGameExe(launcherFolder, settings, isLauncher);
-    if (!IsGameCandidate(gameExe, isLauncher)) {
-        logger.Log(FillIn(kLogGameNotFound, {gameExe.wstring()}));
+    const GameExeLocation game = FindGameExe(launcherFolder, settings, GameExeTestFor(ownExe));
+    if (!game.Found) {
+        logger.Log(FillIn(kLogGameNotFound, {game.Path.wstring()}));
         return 1;
     }
+    const std::filesystem::path& gameExe = game.Path;
 
     const std::wstring argumentText = JoinArgs(BuildGameArgList(settings, api, commandLine.PassThroughArgs), L" ");
     logger.Log(FillIn(kLogStarting, {GameCommandLine(gameExe, argumentText)}));

@@ -88,21 +88,28 @@ TEST(Win32Layer, IntegersSkipWhatBothRuntimesWcstolSkips)
     }
 }
 
-TEST(Win32Layer, SameFileMeansTheSameFileWhateverItsName)
+TEST(Win32Layer, OnlyTheLaunchersOwnFileIsPassedOverWhateverItsName)
 {
     const TempFolder folder;
     const auto exe = folder.Path() / L"OrvelLauncher.exe";
     WriteFileBytes(exe, "MZ");
-    WriteFileBytes(folder.Path() / L"veldmoor.exe", "MZ");
+    // A copy keeps the size and the last-write time; only its file ID differs.
+    ASSERT_TRUE(CopyFileW(exe.c_str(), (folder.Path() / L"copy.exe").c_str(), TRUE));
     ASSERT_TRUE(CreateHardLinkW((folder.Path() / L"linked.exe").c_str(), exe.c_str(), nullptr));
+    WriteFileBytes(folder.Path() / L"larger.exe", "MZ and more");
+    std::filesystem::create_directory(folder.Path() / L"folder.exe");
     struct Row {
         const wchar_t* name;
-        bool same;
+        bool holdsGame;
     };
-    const Row rows[] = {{L"ORVELLAUNCHER.EXE", true}, {L"linked.exe", true}, {L"veldmoor.exe", false}, {L".", false}};
-    const SameFileTest isLauncher = SameFileAs(exe);
+    const Row rows[] = {
+        {L"ORVELLAUNCHER.EXE", false}, {L"linked.exe", false}, {L"Sub\\..\\OrvelLauncher.exe", false},
+        {L"copy.exe", true},           {L"larger.exe", true},  {L"folder.exe", true},
+        {L"missing.exe", false},
+    };
+    const GameExeTest holdsGame = GameExeTestFor(exe);
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.name)));
-        EXPECT_EQ(isLauncher(folder.Path() / r.name), r.same);
+        EXPECT_EQ(holdsGame(folder.Path() / r.name), r.holdsGame);
     }
 }

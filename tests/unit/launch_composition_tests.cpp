@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "launch/file_identity.h"
 #include "launch/game_command_line.h"
 #include "tests/support/command_line_split.h"
 
@@ -97,5 +98,53 @@ TEST(GameCommandLine, LineOverTheSystemLimitIsRefusedWithItsLengthAndTheLimit)
         const std::optional<std::wstring> refusal =
             FitsCommandLineLimit(commandLine) ? std::nullopt : std::optional(CommandLineTooLongLine(commandLine));
         EXPECT_EQ(refusal, r.want);
+    }
+}
+
+TEST(SameFile, IdentitiesCountOnlyWhenUsableAndWhole)
+{
+    constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
+    const FileIdentity launcher{0x5EA1, 0x1234, 0, 4096, 1000};
+    const auto with = [&](auto change) {
+        FileIdentity identity = launcher;
+        change(identity);
+        return identity;
+    };
+    const FileIdentity none{};
+    struct Row {
+        const char* name;
+        FileIdentity a;
+        FileIdentity b;
+        bool samePath;
+        bool want;
+    };
+    const Row rows[] = {
+        {"the same file under another name", launcher, launcher, false, true},
+        {"another file", launcher, with([](auto& i) { i.FileIdLow = 0x5678; }), false, false},
+        {"another volume", launcher, with([](auto& i) { i.VolumeSerial = 0x5EA2; }), false, false},
+        {"128-bit IDs alike", with([](auto& i) { i.FileIdHigh = 7; }), with([](auto& i) { i.FileIdHigh = 7; }), false,
+         true},
+        {"128-bit IDs apart in the high half", with([](auto& i) { i.FileIdHigh = 7; }), launcher, false, false},
+        {"index 0 on both", with([](auto& i) { i.FileIdLow = 0; }), with([](auto& i) { i.FileIdLow = 0; }), false,
+         false},
+        {"index all ones on both", with([](auto& i) { i.FileIdLow = kAllOnes; }),
+         with([](auto& i) { i.FileIdLow = kAllOnes; }), false, false},
+        {"128-bit ID all ones on both", with([](auto& i) { i.FileIdLow = i.FileIdHigh = kAllOnes; }),
+         with([](auto& i) { i.FileIdLow = i.FileIdHigh = kAllOnes; }), false, false},
+        {"volume serial 0 on both", with([](auto& i) { i.VolumeSerial = 0; }),
+         with([](auto& i) { i.VolumeSerial = 0; }), false, false},
+        {"the size differs", launcher, with([](auto& i) { i.Size = 4097; }), false, false},
+        {"the last-write time differs", launcher, with([](auto& i) { i.LastWriteTime = 1001; }), false, false},
+        {"one identity missing, paths apart", launcher, none, false, false},
+        {"one identity missing, paths equal", none, launcher, true, true},
+        {"index 0, paths equal", with([](auto& i) { i.FileIdLow = 0; }), launcher, true, true},
+        {"both missing, paths apart", none, none, false, false},
+        {"both missing, paths equal", none, none, true, true},
+        {"IDs that change between reads, paths equal", launcher, with([](auto& i) { i.FileIdLow = 0x9ABC; }), true,
+         true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(IsSameFile(r.a, r.b, r.samePath), r.want);
     }
 }
