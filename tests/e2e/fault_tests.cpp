@@ -2,6 +2,7 @@
 // no log line.
 #include <cstdio>
 
+#include "launch/game_command_line.h"
 #include "log/log_file.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
@@ -94,7 +95,7 @@ TEST_F(Faults, LogThatCannotBeWrittenBesideTheLauncherGoesToTheUsersFolder)
         const std::vector<std::wstring> log = LogMessagesFrom(bytes.substr(r.userLogExists ? earlier.size() : 0));
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.front(), L"=== Orvel launcher başladı ===");
-        EXPECT_EQ(log[log.size() - 2], L"Çalıştırılıyor: " + game.wstring() + L" -DX12");
+        EXPECT_EQ(log[log.size() - 2], L"Çalıştırılıyor: " + QuoteIfNeeded(game.wstring()) + L" -DX12");
         EXPECT_EQ(log.back(), L"Orvel launcher çıktı (rc=0)");
     }
 }
