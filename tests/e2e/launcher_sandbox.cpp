@@ -222,7 +222,7 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     if (options.AffinityMask) {
         EXPECT_TRUE(SetProcessAffinityMask(process.hProcess, options.AffinityMask)) << GetLastError();
     }
-    EXPECT_TRUE(AssignProcessToJobObject(options.Job ? options.Job : job_.get(), process.hProcess)) << GetLastError();
+    EXPECT_TRUE(AssignProcessToJobObject(job_.get(), process.hProcess)) << GetLastError();
     ResumeThread(process.hThread);
     CloseHandle(process.hThread);
     return process.hProcess;
@@ -253,7 +253,7 @@ RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const 
     if (!launcher) return result;
     if (WaitForSingleObject(launcher.get(), kLauncherTimeoutMs) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the launcher did not end within " << kLauncherTimeoutMs / 1000 << " s";
-        TerminateJobObject(options.Job ? options.Job : job_.get(), 99);
+        TerminateJobObject(job_.get(), 99);
         return result;
     }
     DWORD exitCode = 0;

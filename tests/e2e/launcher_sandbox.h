@@ -25,7 +25,6 @@ struct RunOptions {
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
     DWORD_PTR AffinityMask = 0;                          // set before the launcher's first instruction; 0 leaves it
-    HANDLE Job = nullptr;  // the launcher and every process it starts run in this job; the sandbox's own by default
 };
 
 struct RunResult {
