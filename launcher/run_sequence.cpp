@@ -64,7 +64,7 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     const std::filesystem::path ownExe = OwnExecutablePath();
 
     Logger logger(ownExe.parent_path() / L"OrvelLauncher.log", UserLogFile());
-    const RunTrace trace(logger);
+    const RunTrace trace(logger, ownExe);
     try {
         return RunFromTheBanner(argc, argv, ownExe, logger);
     } catch (const std::bad_alloc&) {

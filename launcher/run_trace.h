@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "common/unique_handle.h"
 
 class Logger;
@@ -14,7 +16,7 @@ void CloseTraceHandle(void* handle);
 // right after the logger, and destroyed before it.
 class RunTrace {
 public:
-    explicit RunTrace(Logger& logger);
+    RunTrace(Logger& logger, const std::filesystem::path& ownExe);
     ~RunTrace();
     RunTrace(const RunTrace&) = delete;
     RunTrace& operator=(const RunTrace&) = delete;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "launcher/crash_report.h"
-#include "launcher/own_path.h"
 #include "launcher/run_trace.h"
 #include "log/log_messages.h"
 #include "log/logger.h"
@@ -177,10 +176,10 @@ DWORD WINAPI WatchForStillRunning(void* stop)
 
 void CloseTraceHandle(void* handle) { CloseHandle(handle); }
 
-RunTrace::RunTrace(Logger& logger)
+RunTrace::RunTrace(Logger& logger, const std::filesystem::path& ownExe)
 {
     trace.OwnBase = reinterpret_cast<ULONG_PTR>(GetModuleHandleW(nullptr));
-    const std::wstring ownName = OwnExecutablePath().filename().wstring();
+    const std::wstring ownName = ownExe.filename().wstring();
     ownName.copy(trace.OwnName, std::size(trace.OwnName) - 1);
     ReadBuildId(trace.OwnBase, trace.BuildId);
     trace.Log = &logger;

@@ -123,22 +123,22 @@ def package_of(packages, name, toolchain_path):
 
 
 def library_component(key, files, packages, toolchain_path, read):
-    spec = COMPONENTS[key]
-    version, arch = package_of(packages, spec["debian"], toolchain_path)
+    known = COMPONENTS[key]
+    version, arch = package_of(packages, known["debian"], toolchain_path)
     component = {
         "type": "library",
         "bom-ref": key,
         "supplier": {"name": "Debian", "url": ["https://www.debian.org"]},
-        "group": spec["group"],
+        "group": known["group"],
         "name": key,
         "version": upstream_version(version),
-        "description": spec["description"] + "; statically linked into the launcher",
+        "description": known["description"] + "; statically linked into the launcher",
         "scope": "required",
-        "licenses": [{"expression": spec["licence"]}],
-        "purl": purl(spec["debian"], version, arch),
+        "licenses": [{"expression": known["licence"]}],
+        "purl": purl(known["debian"], version, arch),
     }
-    if "cpe" in spec:
-        component["cpe"] = spec["cpe"].format(version=upstream_version(version))
+    if "cpe" in known:
+        component["cpe"] = known["cpe"].format(version=upstream_version(version))
     component["components"] = [{
         "type": "file",
         "bom-ref": "%s/%s" % (key, name),

@@ -178,31 +178,6 @@ TEST(Logger, UnopenableFileMakesLoggingSilent)
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-TEST(Logger, FileThatCannotBeOpenedGivesWayToTheFallbackWhichKeepsItsContent)
-{
-    const TempFolder folder;
-    const auto besideLauncher = folder.Path() / L"OrvelLauncher.log";
-    std::filesystem::create_directory(besideLauncher);  // a folder in the file's place
-    const auto fallback = folder.Path() / L"LocalAppData" / L"Orvel" / L"OrvelLauncher.log";
-    {
-        Logger logger(besideLauncher, fallback);
-        logger.Log(L"first run");
-    }
-    {
-        Logger logger(besideLauncher, fallback);
-        logger.Log(L"second run");
-    }
-    EXPECT_EQ(ReadLogMessages(fallback), (std::vector<std::wstring>{L"first run", L"second run"}));
-    // The fallback is only a fallback: a file that opens is used.
-    const auto other = folder.Path() / L"other.log";
-    {
-        Logger logger(other, fallback);
-        logger.Log(L"beside");
-    }
-    EXPECT_EQ(ReadLogMessages(other), (std::vector<std::wstring>{L"beside"}));
-    EXPECT_EQ(ReadLogMessages(fallback).size(), 2u);
-}
-
 TEST(Logger, WriteNowWritesTheLinesSoFarThenItsOwnAndTheRestFollowsAtTheEnd)
 {
     const TempFolder folder;
