@@ -55,15 +55,17 @@ std::vector<AdapterDescription> DescribeAdapters(IDXGIFactory6& factory)
 
 }  // namespace
 
-GpuInfo DetectGpu(Logger& logger)
+GpuInfo DetectGpu(Logger& logger, void (*driverLoaded)())
 {
     const UniqueModule dxgi = LoadSystemDxgi();
     const ComPtr<IDXGIFactory6> factory = CreateFactory(dxgi);
+    if (driverLoaded) driverLoaded();
     if (!factory) {
         logger.Log(kLogDxgiFactoryFailed);
         return GpuInfo{};
     }
     const GpuInfo chosen = ChooseAdapter(DescribeAdapters(*factory.Get()));
+    if (driverLoaded) driverLoaded();
     logger.Log(GpuSelectionLine(chosen));
     return chosen;
 }
