@@ -75,7 +75,7 @@ public:
     ~TraceEntry() { --trace.Writing; }
     TraceEntry(const TraceEntry&) = delete;
     TraceEntry& operator=(const TraceEntry&) = delete;
-    Logger* Log() const { return log_; }
+    Logger* Sink() const { return log_; }
 
 private:
     Logger* const log_;
@@ -298,7 +298,7 @@ LONG CALLBACK LeaveHeapCorruptionTrace(EXCEPTION_POINTERS* info)
 {
     if (info->ExceptionRecord->ExceptionCode != kHeapCorruption || !FirstEnding()) return EXCEPTION_CONTINUE_SEARCH;
     const TraceEntry entry;
-    if (Logger* const log = entry.Log()) WriteCrashLines(*log, *info);
+    if (Logger* const log = entry.Sink()) WriteCrashLines(*log, *info);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -306,7 +306,7 @@ LONG CALLBACK LeaveHeapCorruptionTrace(EXCEPTION_POINTERS* info)
 {
     if (FirstEnding()) {
         const TraceEntry entry;
-        if (Logger* const log = entry.Log()) log->WriteNow(kLogTerminate);
+        if (Logger* const log = entry.Sink()) log->WriteNow(kLogTerminate);
     }
     if (replaced.Terminate) replaced.Terminate();
     std::abort();
@@ -317,7 +317,7 @@ void LeaveAbortTrace(int)
 {
     if (!FirstEnding()) return;
     const TraceEntry entry;
-    if (Logger* const log = entry.Log()) log->WriteNow(kLogAbort);
+    if (Logger* const log = entry.Sink()) log->WriteNow(kLogAbort);
 }
 
 #if defined(_MSC_VER)
@@ -326,14 +326,14 @@ void __cdecl LeavePureCallTrace()
 {
     if (!FirstEnding()) return;
     const TraceEntry entry;
-    if (Logger* const log = entry.Log()) log->WriteNow(kLogPureVirtualCall);
+    if (Logger* const log = entry.Sink()) log->WriteNow(kLogPureVirtualCall);
 }
 
 void __cdecl LeaveInvalidParameterTrace(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t)
 {
     if (FirstEnding()) {
         const TraceEntry entry;
-        if (Logger* const log = entry.Log()) log->WriteNow(kLogInvalidParameter);
+        if (Logger* const log = entry.Sink()) log->WriteNow(kLogInvalidParameter);
     }
     // As the runtime's own handler ends it.
     __fastfail(FAST_FAIL_INVALID_ARG);
@@ -359,7 +359,7 @@ LONG WINAPI LeaveCrashTrace(EXCEPTION_POINTERS* info)
     if (!FirstEnding()) return EXCEPTION_CONTINUE_SEARCH;
     {
         const TraceEntry entry;
-        if (Logger* const log = entry.Log()) WriteCrashLines(*log, *info);
+        if (Logger* const log = entry.Sink()) WriteCrashLines(*log, *info);
     }
     // A module that set its own filter still has it run; one that has since
     // been unloaded does not.
@@ -377,7 +377,7 @@ BOOL WINAPI LeaveEndTrace(DWORD event)
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
     if (FirstEnding()) {
         const TraceEntry entry;
-        Logger* const log = entry.Log();
+        Logger* const log = entry.Sink();
         if (log && event == CTRL_C_EVENT) log->WriteNow(kLogEndedByCtrlC);
         if (log && event == CTRL_BREAK_EVENT) log->WriteNow(kLogEndedByCtrlBreak);
         if (log && event == CTRL_CLOSE_EVENT) log->WriteNow(kLogEndedByClose);
@@ -389,7 +389,7 @@ BOOL WINAPI LeaveEndTrace(DWORD event)
 void LeaveStillRunningTrace()
 {
     const TraceEntry entry;
-    Logger* const log = entry.Log();
+    Logger* const log = entry.Sink();
     if (!log || trace.Ended.load()) return;
     log->WriteNow(kLogStillRunning);
     trace.StillRunningWritten = true;
