@@ -1,6 +1,8 @@
 // The floor for the launcher's start-up cost: a program that does only what
 // the job needs (enumerate the DXGI adapters, start the game with a switch)
-// and nothing else: no console, no log, no configuration, no registry.
+// and nothing else: no console, no log, no configuration, no registry. With
+// ORVEL_FLOOR_WITH_THREAD it also starts one thread that does nothing and
+// ends it before exiting: the least any watchdog thread can cost.
 #include <windows.h>
 
 #include <dxgi1_6.h>
@@ -12,6 +14,10 @@ int wmain(int argc, wchar_t** argv)
 #endif
 {
     if (argc < 2) return 3;
+#ifdef ORVEL_FLOOR_WITH_THREAD
+    const HANDLE idle = CreateThread(
+        nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, nullptr);
+#endif
     UINT64 best = 0;
     const HMODULE dxgi = LoadLibraryExW(L"dxgi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     using Create = HRESULT(WINAPI*)(REFIID, void**);
@@ -40,5 +46,11 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+#ifdef ORVEL_FLOOR_WITH_THREAD
+    if (idle) {
+        WaitForSingleObject(idle, INFINITE);
+        CloseHandle(idle);
+    }
+#endif
     return 0;
 }

@@ -8,6 +8,13 @@
 # The link map (OrvelLauncher.map) records what the toolchain's libraries put
 # into the exe, for the third-party notices.
 if(MSVC)
+    # Visual Studio: OrvelLauncher.pdb beside the exe in every configuration,
+    # the Release one included. /PDBALTPATH writes only the PDB's file name
+    # into the CodeView entry, so no build path reaches the exe; /Brepro makes
+    # the entry's signature a hash of the contents. /DEBUG would otherwise
+    # turn off the unreferenced-code removal and folding of a Release link.
+    set_property(TARGET orvel_logic orvel_platform OrvelLauncher PROPERTY MSVC_DEBUG_INFORMATION_FORMAT ProgramDatabase)
+    target_link_options(OrvelLauncher PRIVATE /DEBUG "/PDBALTPATH:%_PDB%" $<$<NOT:$<CONFIG:Debug>>:/OPT:REF /OPT:ICF>)
     return()
 endif()
 foreach(target orvel_logic orvel_platform OrvelLauncher)

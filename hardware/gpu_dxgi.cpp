@@ -6,7 +6,6 @@
 #include <iterator>
 #include <vector>
 
-#include "common/unique_handle.h"
 #include "hardware/gpu_dxgi.h"
 #include "hardware/gpu_selection.h"
 #include "log/log_messages.h"
@@ -16,22 +15,21 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-using UniqueModule = Unique<HMODULE, &FreeLibrary>;
 using CreateFactoryFunction = HRESULT(WINAPI*)(REFIID, void**);
 
 // Loaded from System32 only: a dxgi.dll beside the game may be an overlay's
-// proxy, and the launcher lives beside the game.
-UniqueModule LoadSystemDxgi()
-{
-    return UniqueModule{LoadLibraryExW(L"dxgi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-}
+// proxy, and the launcher lives beside the game. Kept loaded for the rest of
+// the process, as the system keeps it for a game: the driver's threads, the
+// exception filter it may set and an exception it throws all need its code
+// after the listing.
+HMODULE LoadSystemDxgi() { return LoadLibraryExW(L"dxgi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
-ComPtr<IDXGIFactory6> CreateFactory(const UniqueModule& dxgi)
+ComPtr<IDXGIFactory6> CreateFactory(HMODULE dxgi)
 {
     ComPtr<IDXGIFactory6> factory;
     if (!dxgi) return factory;
-    const auto create = reinterpret_cast<CreateFactoryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(dxgi.get(), "CreateDXGIFactory1")));
+    const auto create =
+        reinterpret_cast<CreateFactoryFunction>(reinterpret_cast<void*>(GetProcAddress(dxgi, "CreateDXGIFactory1")));
     if (!create || FAILED(create(__uuidof(IDXGIFactory6), &factory))) factory.Reset();
     return factory;
 }
@@ -55,15 +53,16 @@ std::vector<AdapterDescription> DescribeAdapters(IDXGIFactory6& factory)
 
 }  // namespace
 
-GpuInfo DetectGpu(Logger& logger)
+GpuInfo DetectGpu(Logger& logger, void (*driverLoaded)())
 {
-    const UniqueModule dxgi = LoadSystemDxgi();
-    const ComPtr<IDXGIFactory6> factory = CreateFactory(dxgi);
+    const ComPtr<IDXGIFactory6> factory = CreateFactory(LoadSystemDxgi());
+    if (driverLoaded) driverLoaded();
     if (!factory) {
         logger.Log(kLogDxgiFactoryFailed);
         return GpuInfo{};
     }
     const GpuInfo chosen = ChooseAdapter(DescribeAdapters(*factory.Get()));
+    if (driverLoaded) driverLoaded();
     logger.Log(GpuSelectionLine(chosen));
     return chosen;
 }

@@ -2,9 +2,9 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    // The run reports its failures as exit codes; only running out of memory
-    // can throw, and then no game was started. The run logs it once its log
-    // is open; before that it ends here.
+    // The run reports its failures as exit codes, and logs whatever it throws
+    // once its log is open. Before that (running out of memory, say) it ends
+    // here, with no game started.
     try {
         return RunLauncher(argc, argv);
     } catch (...) {

@@ -34,7 +34,7 @@ int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem
     LoadConfig(launcherFolder / L"Orvel.config.ini", settings, logger);
 
     const CommandLineScan commandLine = ScanCommandLine(argc, argv, logger);
-    const GpuInfo gpu = DetectGpu(logger);
+    const GpuInfo gpu = DetectGpu(logger, &RunTrace::KeepCrashTraceFirst);
     const CpuInfo cpu = DetectCpu(logger);
 
     const RenderApi api = commandLine.ForceDx11   ? RenderApi::DX11
@@ -51,6 +51,7 @@ int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem
 
     const std::wstring argumentText = JoinArgs(BuildGameArgList(settings, api, commandLine.PassThroughArgs), L" ");
     logger.Log(FillIn(kLogStarting, {GameCommandLine(gameExe, argumentText)}));
+    RunTrace::KeepCrashTraceFirst();
     const int exitCode = LaunchGame(gameExe, argumentText, gameExe.parent_path(), logger);
     logger.Log(FillIn(kLogExited, {std::to_wstring(exitCode)}));
     return exitCode;
@@ -63,7 +64,7 @@ int RunLauncher(int argc, const wchar_t* const* argv)
     PrepareConsole();
     const std::filesystem::path ownExe = OwnExecutablePath();
 
-    Logger logger(ownExe.parent_path() / L"OrvelLauncher.log", UserLogFile());
+    Logger logger(ownExe.parent_path() / L"OrvelLauncher.log", &UserLogFile);
     const RunTrace trace(logger, ownExe);
     try {
         return RunFromTheBanner(argc, argv, ownExe, logger);
@@ -71,6 +72,11 @@ int RunLauncher(int argc, const wchar_t* const* argv)
         // Ends the run as a refused start does; writing the lines so far and
         // this one needs no memory.
         logger.WriteNow(kLogOutOfMemory);
+        return 2;
+    } catch (...) {
+        // Nothing in the run throws anything else; a module called into may.
+        // No game was started.
+        logger.WriteNow(kLogUnexpectedException);
         return 2;
     }
 }

@@ -27,3 +27,7 @@ LogTimestamp LocalTimestamp() noexcept;
 
 // The calling thread's identity, never 0; it asks nothing of the heap.
 std::uint64_t CurrentThreadId() noexcept;
+
+// Gives up the processor for about `milliseconds`, straight through the
+// system: the C++ runtime's sleep may allocate on a thread it has not seen.
+void PauseFor(unsigned milliseconds) noexcept;

@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <time.h>
 #include <cstdint>
 #include <ctime>
 
@@ -41,3 +42,9 @@ LogTimestamp LocalTimestamp() noexcept
 }
 
 std::uint64_t CurrentThreadId() noexcept { return static_cast<std::uint64_t>(syscall(SYS_gettid)); }
+
+void PauseFor(unsigned milliseconds) noexcept
+{
+    timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
+}

@@ -68,3 +68,5 @@ LogTimestamp LocalTimestamp() noexcept
 }
 
 std::uint64_t CurrentThreadId() noexcept { return GetCurrentThreadId(); }
+
+void PauseFor(unsigned milliseconds) noexcept { Sleep(milliseconds); }

@@ -30,10 +30,16 @@ constexpr wchar_t kLogExited[] = L"Orvel launcher çıktı (rc={})";
 
 // A run that cannot end normally: each follows the lines written so far.
 constexpr wchar_t kLogStillRunning[] = L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor.";
+constexpr wchar_t kLogSlowRunEnded[] = L"Launcher {} saniyede bitti.";
 constexpr wchar_t kLogEndedByClose[] = L"Launcher, konsol penceresi kapatıldığı için sonlandı.";
 constexpr wchar_t kLogEndedByCtrlC[] = L"Launcher, Ctrl+C ile sonlandırıldı.";
 constexpr wchar_t kLogEndedByCtrlBreak[] = L"Launcher, Ctrl+Break ile sonlandırıldı.";
 constexpr wchar_t kLogOutOfMemory[] = L"HATA: Bellek yetersiz, launcher durdu.";
+constexpr wchar_t kLogUnexpectedException[] = L"HATA: Beklenmeyen bir C++ istisnası, launcher durdu.";
+constexpr wchar_t kLogTerminate[] = L"HATA: Launcher std::terminate ile sonlandı.";
+constexpr wchar_t kLogAbort[] = L"HATA: Launcher abort() ile sonlandı.";
+constexpr wchar_t kLogPureVirtualCall[] = L"HATA: Launcher saf sanal işlev çağrısı (pure virtual call) ile sonlandı.";
+constexpr wchar_t kLogInvalidParameter[] = L"HATA: Launcher geçersiz parametre (invalid parameter) ile sonlandı.";
 constexpr wchar_t kLogCrash[] = L"HATA: Orvel launcher çöktü. İstisna kodu: {}, adres: {}";
 constexpr wchar_t kLogCrashFrames[] = L"HATA: Launcher çağrı zinciri: {}";
 constexpr wchar_t kLogCrashBuild[] = L"HATA: Launcher sürümü: {}, derleme kimliği (build ID): {}";

@@ -1,9 +1,6 @@
 #include "log/logger.h"
 
-#include <chrono>
 #include <iterator>
-#include <system_error>
-#include <thread>
 
 #include "log/fill_in.h"
 #include "log/log_line.h"
@@ -15,25 +12,33 @@ constexpr std::size_t kPendingLimit = 64 * 1024;
 constexpr std::size_t kUrgentLineBytes = 4096;
 // Log holds the lines for microseconds; a holder that keeps them longer is stuck.
 constexpr int kPendingTries = 100;
-constexpr auto kPendingRetry = std::chrono::milliseconds(5);
+constexpr unsigned kPendingRetryMs = 5;
 
-LogFile OpenWithFallback(const std::filesystem::path& file, const std::filesystem::path& fallback)
+LogFile OpenWithFallback(const std::filesystem::path& file, Logger::FallbackFile fallback)
 {
     LogFile opened = OpenLogForAppend(file);
-    if (opened || fallback.empty()) return opened;
-    std::error_code ignored;
-    std::filesystem::create_directories(fallback.parent_path(), ignored);
-    return OpenLogForAppend(fallback);
+    if (opened || !fallback) return opened;
+    const std::filesystem::path elsewhere = fallback();
+    return elsewhere.empty() ? LogFile{} : OpenLogForAppend(elsewhere);
 }
 
-// Marks the thread that holds the pending lines, so that an emergency on that
-// same thread never waits for itself.
-class HolderMark {
+bool TakePendingLines(std::atomic<std::uint64_t>& holder, std::uint64_t self)
+{
+    std::uint64_t none = 0;
+    return holder.compare_exchange_strong(none, self);
+}
+
+// Has the pending lines for as long as it lives, once `holder` gives them.
+class PendingLines {
 public:
-    explicit HolderMark(std::atomic<std::uint64_t>& holder) : holder_(holder) { holder_ = CurrentThreadId(); }
-    ~HolderMark() { holder_ = 0; }
-    HolderMark(const HolderMark&) = delete;
-    HolderMark& operator=(const HolderMark&) = delete;
+    explicit PendingLines(std::atomic<std::uint64_t>& holder) : holder_(holder)
+    {
+        const std::uint64_t self = CurrentThreadId();
+        while (!TakePendingLines(holder_, self)) PauseFor(1);
+    }
+    ~PendingLines() { holder_ = 0; }
+    PendingLines(const PendingLines&) = delete;
+    PendingLines& operator=(const PendingLines&) = delete;
 
 private:
     std::atomic<std::uint64_t>& holder_;
@@ -41,14 +46,11 @@ private:
 
 }  // namespace
 
-Logger::Logger(const std::filesystem::path& file, const std::filesystem::path& fallback)
-    : file_(OpenWithFallback(file, fallback))
-{
-}
+Logger::Logger(const std::filesystem::path& file, FallbackFile fallback) : file_(OpenWithFallback(file, fallback)) {}
 
 Logger::~Logger()
 {
-    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    const PendingLines lines(pendingHolder_);
     WritePending();
 }
 
@@ -56,8 +58,7 @@ void Logger::Log(const std::wstring& message)
 {
     if (!file_) return;
     const std::string line = EncodeUtf8(FormatLogLine(LocalTimestamp(), message));
-    const std::lock_guard<std::mutex> lock(pendingMutex_);
-    const HolderMark mark(pendingHolder_);
+    const PendingLines lines(pendingHolder_);
     pending_ += line;
     if (pending_.size() >= kPendingLimit) WritePending();
 }
@@ -69,14 +70,18 @@ void Logger::WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring
     const std::size_t length = FillInto(message, std::size(message), pattern, values);
     char line[kUrgentLineBytes];
     const std::size_t size = FormatLogLineUtf8(LocalTimestamp(), std::wstring_view(message, length), line, sizeof line);
-    std::unique_lock<std::mutex> lock(pendingMutex_, std::defer_lock);
-    if (pendingHolder_ != CurrentThreadId()) {
-        for (int i = 0; i < kPendingTries && !lock.try_lock(); ++i) std::this_thread::sleep_for(kPendingRetry);
+    // The calling thread may have been stopped inside Log: it must not wait
+    // for itself, nor touch lines it was in the middle of changing.
+    const std::uint64_t self = CurrentThreadId();
+    bool hasLines = false;
+    if (pendingHolder_ != self) {
+        for (int i = 0; i < kPendingTries && !(hasLines = TakePendingLines(pendingHolder_, self)); ++i) {
+            PauseFor(kPendingRetryMs);
+        }
     }
-    if (lock.owns_lock()) {
-        const HolderMark mark(pendingHolder_);
-        AppendToLog(file_, pending_);
-        pending_.clear();  // keeps its capacity: no heap call
+    if (hasLines) {
+        WritePending();
+        pendingHolder_ = 0;
     }
     AppendToLog(file_, std::string_view(line, size));
 }
@@ -84,5 +89,5 @@ void Logger::WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring
 void Logger::WritePending()
 {
     AppendToLog(file_, pending_);
-    pending_.clear();
+    pending_.clear();  // keeps its capacity: no heap call
 }

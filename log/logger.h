@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -16,9 +15,11 @@
 // every Log call do nothing.
 class Logger {
 public:
-    // Opens `file`; when that cannot be opened, `fallback` (its folder created
-    // first), unless `fallback` is empty.
-    explicit Logger(const std::filesystem::path& file, const std::filesystem::path& fallback = {});
+    // Where the log goes when `file` cannot be opened; asked only then. An
+    // empty path means nowhere.
+    using FallbackFile = std::filesystem::path (*)();
+
+    explicit Logger(const std::filesystem::path& file, FallbackFile fallback = nullptr);
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
@@ -29,16 +30,18 @@ public:
     // `values` as FillIn does, at once.
     // Made for code that runs when the run may be damaged (an exception
     // filter, a console control handler, a watchdog, no memory left): it
-    // allocates nothing, and waits only briefly for the lines so far. When
-    // another thread keeps them, or the calling thread was inside Log, the
-    // message is written alone.
+    // allocates nothing, takes no lock of the runtime's, and waits only
+    // briefly for the lines so far. When another thread keeps them, or the
+    // calling thread was inside Log, the message is written alone.
     void WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept;
 
 private:
     void WritePending();
 
     LogFile file_;
-    std::mutex pendingMutex_;
-    std::atomic<std::uint64_t> pendingHolder_{0};  // the thread inside Log, if any
+    // The thread that has the pending lines, 0 when none has. A plain atomic
+    // rather than a mutex: the runtime's mutexes may allocate on first use,
+    // and an emergency must see which thread has the lines.
+    std::atomic<std::uint64_t> pendingHolder_{0};
     std::string pending_;
 };

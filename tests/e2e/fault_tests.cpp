@@ -39,19 +39,28 @@ TEST_F(Faults, SixteenLaunchersAtOnceKeepEveryLineWhole)
 
 TEST_F(Faults, LogThatCannotBeWrittenBesideTheLauncherGoesToTheUsersFolder)
 {
+    if (!CanRunUnelevated()) GTEST_SKIP() << "runs elevated with no limited token (UAC off)";
     enum class Block { LockedAgainstWriting, ReadOnly, FolderInItsPlace };
     struct Row {
         const char* why;
         Block block;
         bool userLogExists;  // else its folder is created
+        bool elevated;       // then nothing is written there
     };
     const Row rows[] = {
-        {"locked against writing", Block::LockedAgainstWriting, true},
-        {"read-only", Block::ReadOnly, false},
-        {"a folder in its place", Block::FolderInItsPlace, false},
+        {"locked against writing", Block::LockedAgainstWriting, true, false},
+        {"read-only", Block::ReadOnly, false, false},
+        {"a folder in its place", Block::FolderInItsPlace, false, false},
+        {"a folder in its place, elevated", Block::FolderInItsPlace, false, true},
     };
+    bool testElevated = false;
+    LimitedToken(testElevated);
     for (const Row& r : rows) {
         SCOPED_TRACE(r.why);
+        if (r.elevated && !testElevated) {
+            std::printf("elevated row left out: the tests do not run elevated\n");
+            continue;
+        }
         LauncherSandbox sandbox;
         const auto game = sandbox.PlaceGame();
         const TempFolder localAppData;
@@ -81,13 +90,18 @@ TEST_F(Faults, LogThatCannotBeWrittenBesideTheLauncherGoesToTheUsersFolder)
                 continue;
             }
         }
+        SetLocalAppData(localAppData.Path());
         RunOptions options;
-        options.Environment = {L"LOCALAPPDATA=" + localAppData.Path().wstring()};
+        options.Unelevated = !r.elevated;
         const RunResult run = sandbox.Run({L"-dx12"}, options);
         SetFileAttributesW(sandbox.LogFile().c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(run.ExitCode, 0) << LogText(run);
         EXPECT_TRUE(run.Game);
         EXPECT_TRUE(run.Log.empty());
+        if (r.elevated) {
+            EXPECT_TRUE(std::filesystem::is_empty(localAppData.Path()));
+            continue;
+        }
         const std::string bytes = ReadFileBytes(userLog);
         if (r.userLogExists) {
             EXPECT_EQ(bytes.rfind(earlier, 0), 0u);
@@ -110,8 +124,9 @@ TEST_F(Faults, LogThatCannotBeWrittenAnywhereLeavesTheRunSilentWithItsUsualCode)
     // A file where the user's Orvel folder would be created.
     const TempFolder localAppData;
     WriteFileBytes(localAppData.Path() / L"Orvel", "");
+    SetLocalAppData(localAppData.Path());
     RunOptions options;
-    options.Environment = {L"LOCALAPPDATA=" + localAppData.Path().wstring()};
+    options.Unelevated = true;
     const RunResult run = sandbox.Run({L"-dx12"}, options);
     EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     EXPECT_TRUE(run.Game);

@@ -110,6 +110,42 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& entries)
     return block;
 }
 
+bool TokenIsElevated(HANDLE token)
+{
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
+UniqueHandle LimitedToken(bool& needed)
+{
+    needed = false;
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return {};
+    const UniqueHandle own{opened};
+    if (!TokenIsElevated(own.get())) return {};
+    needed = true;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
+    const UniqueHandle limited{linked.LinkedToken};
+    HANDLE primary = nullptr;
+    if (!DuplicateTokenEx(limited.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &primary))
+        return {};
+    return UniqueHandle{primary};
+}
+
+bool CanRunUnelevated()
+{
+    bool needed = false;
+    const UniqueHandle token = LimitedToken(needed);
+    return !needed || token;
+}
+
+namespace {
 }  // namespace
 
 std::string LogText(const RunResult& run)
@@ -213,9 +249,15 @@ HANDLE LauncherSandbox::Start(const std::vector<std::wstring>& args, const RunOp
     std::vector<wchar_t> environment;
     if (!options.Environment.empty()) environment = EnvironmentBlock(options.Environment);
     const DWORD flags = options.CreationFlags | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT;
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, flags,
-                        environment.empty() ? nullptr : environment.data(), workingFolder.c_str(), &startup,
-                        &process)) {
+    void* const block = environment.empty() ? nullptr : environment.data();
+    bool limitedTokenNeeded = false;
+    const UniqueHandle token = options.Unelevated ? LimitedToken(limitedTokenNeeded) : UniqueHandle{};
+    if (limitedTokenNeeded && !token) ADD_FAILURE() << "no limited token to run the launcher unelevated with";
+    const BOOL started = token ? CreateProcessAsUserW(token.get(), nullptr, writable.data(), nullptr, nullptr, FALSE,
+                                                      flags, block, workingFolder.c_str(), &startup, &process)
+                               : CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, flags, block,
+                                                workingFolder.c_str(), &startup, &process);
+    if (!started) {
         ADD_FAILURE() << "cannot start the launcher, error " << GetLastError();
         return nullptr;
     }

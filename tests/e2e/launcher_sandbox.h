@@ -25,6 +25,7 @@ struct RunOptions {
     std::vector<std::wstring> Environment;               // "NAME=value" entries added to the test's own
     std::optional<std::filesystem::path> WorkingFolder;  // the sandbox root by default
     DWORD_PTR AffinityMask = 0;                          // set before the launcher's first instruction; 0 leaves it
+    bool Unelevated = false;  // with the test's limited token, where it runs elevated (Wine's default)
 };
 
 struct RunResult {
@@ -84,6 +85,11 @@ private:
 // The folder of the running test program, where the build put the launcher
 // and the stand-in game.
 std::filesystem::path TestProgramFolder();
+
+// The test's limited token when it runs elevated (`needed`); null when it
+// does not, or has none (an administrator with UAC off).
+UniqueHandle LimitedToken(bool& needed);
+bool CanRunUnelevated();
 
 // Waits for `path` to exist, up to `seconds`.
 bool WaitForFile(const std::filesystem::path& path, int seconds);

@@ -30,6 +30,12 @@ void LauncherTest::SetAdapterMemoryMiB(int mebibytes)
     SetRegistry(HKEY_CURRENT_USER, kWineDirect3DKey, L"VideoMemorySize", StringValue(std::to_wstring(mebibytes)));
 }
 
+void LauncherTest::SetLocalAppData(const std::filesystem::path& folder)
+{
+    SetRegistry(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                L"Local AppData", StringValue(folder.wstring(), REG_EXPAND_SZ));
+}
+
 std::wstring LauncherTest::CpuLine() { return L"CPU: " + std::wstring(kCpuName) + L", Threads=" + Threads(); }
 
 std::wstring LauncherTest::AdapterLine(const wchar_t* vram)

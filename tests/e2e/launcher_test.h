@@ -25,6 +25,9 @@ protected:
     // no test ever writes to a real Windows registry.
     void SetRegistry(HKEY root, const std::wstring& key, const std::wstring& name, std::optional<RegistryValue> value);
     void SetAdapterMemoryMiB(int mebibytes);
+    // Redirects the user's local application-data folder, as Windows' own
+    // folder redirection does.
+    void SetLocalAppData(const std::filesystem::path& folder);
 
     static constexpr wchar_t kCpuName[] = L"Orvel Test CPU @ 3.00GHz";
     static std::wstring CpuLine();                         // "CPU: <kCpuName>, Threads=<this machine's count>"

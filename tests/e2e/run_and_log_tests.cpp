@@ -15,7 +15,14 @@ TEST_F(RunAndLog, TypicalRunLogsEveryStepAndStartsTheGame)
     LauncherSandbox sandbox;
     sandbox.WriteConfig("# all defaults\r\n; nothing set\r\n");
     const auto game = sandbox.PlaceGame();
-    const RunResult run = sandbox.Run({}, {});
+    // The user's folder is for a log that cannot be written beside the
+    // launcher: a normal run leaves nothing there.
+    const TempFolder localAppData;
+    SetLocalAppData(localAppData.Path());
+    RunOptions unelevated;
+    unelevated.Unelevated = true;
+    const RunResult run = sandbox.Run({}, unelevated);
+    EXPECT_TRUE(std::filesystem::is_empty(localAppData.Path()));
     EXPECT_EQ(run.ExitCode, 0) << LogText(run);
     const auto config = sandbox.LauncherFolder() / L"Orvel.config.ini";
     const bool weak = ExpectedThreads() < 8;

@@ -6,13 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <functional>
 
 #include "config/config_file.h"
 #include "config/text_routines.h"
 #include "launch/file_identity.h"
+#include "launcher/run_trace.h"
+#include "launcher/run_trace_win32.h"
+#include "log/fill_in.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/command_line_split.h"
+#include "tests/support/log_reading.h"
 #include "tests/support/open_existing.h"
 #include "tests/support/temp_folder.h"
 
@@ -111,5 +117,63 @@ TEST(Win32Layer, OnlyTheLaunchersOwnFileIsPassedOverWhateverItsName)
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.name)));
         EXPECT_EQ(holdsGame(folder.Path() / r.name), r.holdsGame);
+    }
+}
+
+// The handlers as the system calls them: Wine sends no console events, but
+// the functions can be called. Each writes the lines so far and its own once
+// while the trace is open, hands on to the system, and writes nothing once the
+// trace has closed.
+TEST(Win32Layer, RunTraceHandlersWriteOnceWhileTheTraceIsOpenAndNothingAfter)
+{
+    CONTEXT context{};
+    RtlCaptureContext(&context);
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    record.ExceptionAddress = reinterpret_cast<void*>(context.Rip);
+    EXCEPTION_POINTERS crash{&record, &context};
+    struct Row {
+        const char* what;
+        std::function<LONG()> call;
+        LONG returns;
+        std::wstring first;  // the handler's first line, or its start
+        std::size_t lines;
+        bool ending;  // else it may be written again, and the run's length follows at the close
+    };
+    const Row rows[] = {
+        {"Ctrl+C", [] { return LONG{LeaveEndTrace(CTRL_C_EVENT)}; }, FALSE, kLogEndedByCtrlC, 1, true},
+        {"Ctrl+Break", [] { return LONG{LeaveEndTrace(CTRL_BREAK_EVENT)}; }, FALSE, kLogEndedByCtrlBreak, 1, true},
+        {"closed window", [] { return LONG{LeaveEndTrace(CTRL_CLOSE_EVENT)}; }, FALSE, kLogEndedByClose, 1, true},
+        {"log-off", [] { return LONG{LeaveEndTrace(CTRL_LOGOFF_EVENT)}; }, FALSE, L"", 0, true},
+        {"crash", [&] { return LeaveCrashTrace(&crash); }, EXCEPTION_CONTINUE_SEARCH,
+         FillIn(kLogCrash, {L"0xC0000005", L"OrvelLauncher.exe+0x"}), 3, true},
+        {"still running", [] { return (LeaveStillRunningTrace(), LONG{0}); }, 0, kLogStillRunning, 1, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const TempFolder folder;
+        const auto file = folder.Path() / L"OrvelLauncher.log";
+        Logger logger(file);
+        logger.Log(L"before");
+        {
+            const RunTrace trace(logger, L"C:\\Games\\OrvelLauncher.exe");
+            EXPECT_EQ(r.call(), r.returns);
+            if (r.ending) {
+                EXPECT_EQ(r.call(), r.returns);  // one ending per run
+            }
+            // Nothing to tell leaves the lines so far where they wait.
+            const std::vector<std::wstring> log = ReadLogMessages(file);
+            ASSERT_EQ(log.size(), r.lines == 0 ? 0 : 1 + r.lines);
+            if (r.lines > 0) {
+                EXPECT_EQ(log[0], L"before");
+                EXPECT_EQ(log[1].rfind(r.first, 0), 0u) << testing::PrintToString(log[1]);
+            }
+        }
+        std::vector<std::wstring> want = ReadLogMessages(file);
+        if (!r.ending) {
+            EXPECT_EQ(want.back(), FillIn(kLogSlowRunEnded, {L"0"}));
+        }
+        EXPECT_EQ(r.call(), r.returns);
+        EXPECT_EQ(ReadLogMessages(file), want);
     }
 }

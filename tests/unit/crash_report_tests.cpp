@@ -23,6 +23,9 @@ TEST(CrashReport, LinesNameTheCodeTheModulesWithOffsetsAndTheBuild)
     CrashFacts nowhere;
     nowhere.ExceptionCode = 0x80000003;
     nowhere.Fault = {nullptr, 0x7FF612340000};
+    CrashFacts lowCode;
+    lowCode.ExceptionCode = 0x0000ABCD;
+    lowCode.Fault = {L"x.dll", 0x10};
     CrashFacts deep = inDriver;
     deep.OwnFrameCount = kMaxOwnFrames + 5;  // more than are kept
     for (std::size_t i = 0; i < kMaxOwnFrames; ++i) deep.OwnFrames[i] = {L"OrvelLauncher.exe", 0x10 + i};
@@ -31,6 +34,8 @@ TEST(CrashReport, LinesNameTheCodeTheModulesWithOffsetsAndTheBuild)
          L"OrvelLauncher.exe+0x2905D OrvelLauncher.exe+0x20108"},
         {"in no module, no frames", nowhere,
          L"HATA: Orvel launcher çöktü. İstisna kodu: 0x80000003, adres: 0x7FF612340000", L"yok"},
+        {"a code below 0x10000000", lowCode, L"HATA: Orvel launcher çöktü. İstisna kodu: 0x0000ABCD, adres: x.dll+0x10",
+         L"yok"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 #include "log/fill_in.h"
 #include "log/log_line.h"
@@ -44,6 +45,17 @@ TEST(LogLine, FillInPutsValuesInOrderAndLeavesThemAsTheyAre)
     for (const Row& r : rows) {
         SCOPED_TRACE(r.want);
         EXPECT_EQ(FillIn(r.pattern, r.values), r.want);
+    }
+    // The fixed-buffer form, filled to exactly its capacity and one short of
+    // it: cut, terminated, and nothing written past the buffer.
+    const std::wstring want = L"CPU zayıf: Threads=4 < 8 → DX11";
+    for (const std::size_t capacity : {want.size() + 1, want.size()}) {
+        SCOPED_TRACE(capacity);
+        std::vector<wchar_t> buffer(capacity + 1, L'#');
+        const std::size_t size = FillInto(buffer.data(), capacity, L"CPU zayıf: Threads={} < {} → DX11", {L"4", L"8"});
+        EXPECT_EQ(std::wstring(buffer.data(), size), want.substr(0, capacity - 1));
+        EXPECT_EQ(buffer[size], L'\0');
+        EXPECT_EQ(buffer[capacity], L'#');
     }
 }
 
