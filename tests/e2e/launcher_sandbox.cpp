@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <sstream>
 
 #include "common/unique_handle.h"
@@ -108,6 +109,24 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& entries)
     FreeEnvironmentStringsW(own);
     block.push_back(L'\0');
     return block;
+}
+
+}  // namespace
+
+namespace {
+
+// Where the runs really happened, in the launcher's own words: scripts/test
+// reads this line to see that the runs took place below ORVEL_TEST_ROOT.
+void ShowFirstConfigPath(const std::vector<std::wstring>& log)
+{
+    static std::once_flag shown;
+    const auto config = std::find_if(
+        log.begin(), log.end(), [](const std::wstring& line) { return line.rfind(L"Config yükleniyor: ", 0) == 0; });
+    if (config == log.end()) return;
+    std::call_once(shown, [&] {
+        std::printf("first run's log: %s\n", EncodeUtf8(*config).c_str());
+        std::fflush(stdout);
+    });
 }
 
 }  // namespace
@@ -262,6 +281,7 @@ RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const 
 
     const std::string log = ReadFileBytes(LogFile());
     result.Log = LogMessagesFrom(log.size() > logSizeBefore ? log.substr(logSizeBefore) : std::string());
+    ShowFirstConfigPath(result.Log);
     if (result.ExitCode == 0) result.Game = WaitForGameRecord();
     return result;
 }
