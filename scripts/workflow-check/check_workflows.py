@@ -326,6 +326,9 @@ def junit_files(path, name, job, presets, root):
                     problem(path, "job %s: expected JUnit from `%s` in %s (--output-junit, or a test preset with "
                                   "output.outputJUnitFile), found none" % (name, call, where))
                     continue
+                if junit in files:
+                    problem(path, "job %s: expected each ctest call to write its own JUnit, found `%s` in %s "
+                                  "writing over %s" % (name, call, where, junit))
                 files.append(junit)
                 if not is_kept(junit, list(uploaded_paths(job))):
                     problem(path, "job %s: expected %s, the JUnit of `%s` in %s, in an upload with if: always(), "
@@ -335,12 +338,16 @@ def junit_files(path, name, job, presets, root):
 
 def check_results_kept(path, name, job):
     """Every folder a step's GoogleTest runs write XML to is uploaded with if: always()."""
+    writers = {}
     for step in job.get("steps", []):
         for folder in gtest_xml_folders(step):
-            if not is_kept(os.path.normpath(folder), list(uploaded_paths(job))):
-                problem(path, "job %s: expected %s, where step %s writes GoogleTest's XML, in an upload with "
-                              "if: always(), found %s" % (name, folder, step.get("name") or "(unnamed)",
-                                                          " ".join(uploaded_paths(job)) or "none"))
+            label = step.get("name") or str(step.get("run", "")).strip().split("\n")[0]
+            writers.setdefault(os.path.normpath(folder), []).append(label)
+    for folder, labels in writers.items():
+        if not is_kept(folder, list(uploaded_paths(job))):
+            problem(path, "job %s: expected %s, where %s write%s GoogleTest's XML, in an upload with if: always(), "
+                          "found %s" % (name, folder, " and ".join(labels), "" if len(labels) > 1 else "s",
+                                        " ".join(uploaded_paths(job)) or "none"))
 
 
 def readme_test_binaries(readme):
@@ -439,7 +446,10 @@ def local_action_files(root, named):
         files += [os.path.join(folder, n) for n in sorted(names) if n in ("action.yml", "action.yaml")]
     for uses in named:
         target = os.path.join(root, uses.split("@")[0])
-        if not target.endswith((".yml", ".yaml")):
+        if target.endswith((".yml", ".yaml")):
+            if not os.path.isfile(target):
+                problem(uses, "expected the reusable workflow %s, found no such file" % os.path.relpath(target, root))
+        else:
             found = [os.path.join(target, n) for n in ("action.yml", "action.yaml")
                      if os.path.isfile(os.path.join(target, n))]
             if not found:
