@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <sstream>
 
 #include "common/unique_handle.h"
@@ -119,14 +119,12 @@ namespace {
 // reads this line to see that the runs took place below ORVEL_TEST_ROOT.
 void ShowFirstConfigPath(const std::vector<std::wstring>& log)
 {
-    static std::once_flag shown;
+    static std::atomic<bool> shown{false};
     const auto config = std::find_if(
         log.begin(), log.end(), [](const std::wstring& line) { return line.rfind(L"Config yükleniyor: ", 0) == 0; });
-    if (config == log.end()) return;
-    std::call_once(shown, [&] {
-        std::printf("first run's log: %s\n", EncodeUtf8(*config).c_str());
-        std::fflush(stdout);
-    });
+    if (config == log.end() || shown.exchange(true)) return;
+    std::printf("first run's log: %s\n", EncodeUtf8(*config).c_str());
+    std::fflush(stdout);
 }
 
 }  // namespace
