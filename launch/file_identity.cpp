@@ -8,10 +8,10 @@ bool IsUsableIdentity(const FileIdentity& identity)
     return identity.FileIdHigh != kAllOnes || identity.FileIdLow != kAllOnes;
 }
 
-bool IsSameFile(const FileIdentity& a, const FileIdentity& b, bool samePath)
+bool IsSameFile(const FileIdentity& a, const FileIdentity& b, bool samePath, const std::function<bool()>& sameFinalPath)
 {
     if (samePath) return true;
-    if (!IsUsableIdentity(a) || !IsUsableIdentity(b)) return false;
+    if (!IsUsableIdentity(a) || !IsUsableIdentity(b)) return sameFinalPath();
     return a.VolumeSerial == b.VolumeSerial && a.FileIdLow == b.FileIdLow && a.FileIdHigh == b.FileIdHigh &&
            a.Size == b.Size && a.LastWriteTime == b.LastWriteTime;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "launch/game_location.h"
 
@@ -24,11 +25,14 @@ bool IsUsableIdentity(const FileIdentity& identity);
 // Whether two paths name one file. `samePath` says that their full paths are
 // equal by Windows' rule for file names; that alone settles it, as IDs that
 // change between reads (some network and shared folders) must not let a
-// renamed launcher find itself. Otherwise only two usable identities that
-// agree in every field count: an ID shared by chance, or answered for every
-// file, then still has to match in size and time. Where either identity is
-// missing, different paths are different files.
-bool IsSameFile(const FileIdentity& a, const FileIdentity& b, bool samePath);
+// renamed launcher find itself. Otherwise two usable identities decide, and
+// count only when they agree in every field: an ID shared by chance, or
+// answered for every file, then still has to match in size and time. Where
+// either identity is missing or unusable, `sameFinalPath` is asked whether
+// the system resolves both files to one final path: full paths alone see
+// through neither a junction nor an 8.3 short name.
+bool IsSameFile(const FileIdentity& a, const FileIdentity& b, bool samePath,
+                const std::function<bool()>& sameFinalPath);
 
 // The platform side: a test that a place holds the game, that is, something
 // is there (a folder counts) and it is not the launcher's own file under any

@@ -40,21 +40,44 @@ std::optional<Entry> LookAt(const fs::path& path)
     return entry;
 }
 
-// Nothing when the path cannot be opened; a default-made identity, which is
-// no identity, when the file system will not say.
-std::optional<FileIdentity> ReadFileIdentity(const fs::path& path)
+// The path the system resolves an open file to, through junctions, links and
+// 8.3 short names; empty when the file system will not say.
+std::wstring FinalPath(HANDLE file)
 {
-    // Attributes only, shared every way: a running image, or a game that
-    // another program holds open, still answers. Links are followed; folders
-    // open too.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length);
+    }
+}
+
+// Attributes only, shared every way: a running image, or a game that another
+// program holds open, still answers. Links are followed; folders open too.
+UniqueFile OpenForAttributes(const fs::path& path)
+{
     const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueFile file{opened};
+    return UniqueFile{opened == INVALID_HANDLE_VALUE ? nullptr : opened};
+}
 
+// A file's identity and, read only where that identity cannot tell files
+// apart, its final path.
+struct Identified {
+    FileIdentity Identity;
+    std::optional<std::wstring> FinalPath;
+};
+
+FileIdentity ReadFileIdentity(HANDLE file)
+{
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file.get(), &info)) return FileIdentity{};
+    if (!GetFileInformationByHandle(file, &info)) return FileIdentity{};
     FileIdentity identity;
     identity.VolumeSerial = info.dwVolumeSerialNumber;
     identity.FileIdLow = Join(info.nFileIndexHigh, info.nFileIndexLow);
@@ -64,7 +87,7 @@ std::optional<FileIdentity> ReadFileIdentity(const fs::path& path)
     // The 64-bit index is not unique on ReFS; the 128-bit ID is, where the
     // file system has one (it answers 0 where it has not).
     FILE_ID_INFO ids{};
-    if (GetFileInformationByHandleEx(file.get(), FileIdInfo, &ids, sizeof(ids))) {
+    if (GetFileInformationByHandleEx(file, FileIdInfo, &ids, sizeof(ids))) {
         FileIdentity wide = identity;
         wide.VolumeSerial = ids.VolumeSerialNumber;
         std::memcpy(&wide.FileIdLow, ids.FileId.Identifier, sizeof(wide.FileIdLow));
@@ -72,6 +95,28 @@ std::optional<FileIdentity> ReadFileIdentity(const fs::path& path)
         if (IsUsableIdentity(wide)) return wide;
     }
     return identity;
+}
+
+// Nothing when the path cannot be opened; a default-made identity, which is
+// no identity, when the file system will not say.
+std::optional<Identified> Identify(const fs::path& path)
+{
+    const UniqueFile file = OpenForAttributes(path);
+    if (!file) return std::nullopt;
+    Identified identified{ReadFileIdentity(file.get()), std::nullopt};
+    if (!IsUsableIdentity(identified.Identity)) identified.FinalPath = FinalPath(file.get());
+    return identified;
+}
+
+// The final path of a file identified before, read now if it was not then:
+// only where the other file's identity is the unusable one.
+const std::wstring& FinalPathOf(Identified& identified, const fs::path& path)
+{
+    if (!identified.FinalPath) {
+        const UniqueFile file = OpenForAttributes(path);
+        identified.FinalPath = file ? FinalPath(file.get()) : std::wstring();
+    }
+    return *identified.FinalPath;
 }
 
 // Absolute, with "." and ".." gone, "/" made "\" and trailing dots and blanks
@@ -105,7 +150,7 @@ bool IsSamePath(const fs::path& a, const fs::path& b)
 struct LauncherFile {
     fs::path Exe;
     std::optional<std::optional<Entry>> Look;
-    std::optional<FileIdentity> Identity;
+    std::optional<Identified> Own;
 };
 
 const std::optional<Entry>& OwnEntry(LauncherFile& launcher)
@@ -114,10 +159,16 @@ const std::optional<Entry>& OwnEntry(LauncherFile& launcher)
     return *launcher.Look;
 }
 
-const FileIdentity& OwnIdentity(LauncherFile& launcher)
+Identified& OwnIdentity(LauncherFile& launcher)
 {
-    if (!launcher.Identity) launcher.Identity = ReadFileIdentity(launcher.Exe).value_or(FileIdentity{});
-    return *launcher.Identity;
+    if (!launcher.Own) launcher.Own = Identify(launcher.Exe).value_or(Identified{FileIdentity{}, std::wstring()});
+    return *launcher.Own;
+}
+
+bool IsSameFinalPath(const std::wstring& a, const std::wstring& b)
+{
+    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -135,9 +186,12 @@ GameExeTest GameExeTestFor(const fs::path& launcherExe)
             const std::optional<Entry>& own = OwnEntry(*launcher);
             if (own && !own->IsLink && own->Size != entry->Size) return true;
         }
-        const std::optional<FileIdentity> identity = ReadFileIdentity(path);
+        std::optional<Identified> found = Identify(path);
         // A link whose target is gone holds nothing.
-        if (entry->IsLink && !identity) return false;
-        return !IsSameFile(OwnIdentity(*launcher), identity.value_or(FileIdentity{}), IsSamePath(launcher->Exe, path));
+        if (entry->IsLink && !found) return false;
+        if (!found) found = Identified{FileIdentity{}, std::wstring()};
+        Identified& own = OwnIdentity(*launcher);
+        return !IsSameFile(own.Identity, found->Identity, IsSamePath(launcher->Exe, path),
+                           [&] { return IsSameFinalPath(FinalPathOf(own, launcher->Exe), FinalPathOf(*found, path)); });
     };
 }

@@ -6,18 +6,21 @@ release_checks.py notices MAPFILE NOTICES
     link shows pulled into the exe is claimed by exactly one section of the
     third-party notices, in its "Linked from" line and its member list; and
     every file a section claims is one that the link pulled in.
-release_checks.py log-key SOURCE_ROOT README
+release_checks.py log-key BUILD_DIR README
     Every message of log/log_messages.h has its own entry in README's READING
-    THE LOG, and nothing else reaches the launcher's log.
+    THE LOG, and nothing else reaches the launcher's log, in every source and
+    header that the Ninja build in BUILD_DIR (built) compiles into the exe.
 release_checks.py checksums README ZIPPED_EXE BUILT_EXE
     README gives ZIPPED_EXE's SHA-256 under its label for the exe as it is in
     the zip, and BUILT_EXE's under its label for the exe as built.
 Each exits 1, naming what is missing.
 """
 import hashlib
+import json
 import os
 import pathlib
 import re
+import subprocess
 import sys
 
 from link_map import linked_files
@@ -97,13 +100,26 @@ def notice_sections(notices):
 # - README: each message has its own entry in the READING THE LOG section, a
 #   line indented by two blanks that reads as the message, with <a name> (or
 #   one word, as in "PreferDx12=true") in place of each "{}";
-# - code: in every source of the launcher, what a Log( call is handed is a
-#   constant of that header, FillIn( of one with as many values as it has
-#   "{}", or a call of a function whose every return is one of these; the
-#   logger's WriteNow( (for a damaged run) takes a constant and its values
-#   itself. Every constant is used somewhere.
+# - code: in every source and header that the launcher's build compiles (read
+#   from the build itself: Ninja's compile commands, and the headers each
+#   object was found to include), what a Log( call is handed is a constant of
+#   that header, FillIn( of one with as many values as it has "{}", or a call
+#   of a function whose every return is one of these; the logger's WriteNow(
+#   (for a damaged run) takes a constant and its values itself. Every constant
+#   reaches a Log( or a WriteNow( call: a line built and dropped is not logged.
+# - the logger: inside log/, only the functions in LOG_WRITERS put text into
+#   the pending lines (PENDING_LINES) or into the file (LOG_FILE_WRITE), or
+#   helpers that nothing but those functions calls. Anything else may only
+#   write out, look at or empty the pending lines.
 MESSAGES_HEADER = "log/log_messages.h"
-SOURCE_FOLDERS = ["launcher", "log", "config", "hardware", "decision", "launch", "common"]
+LOG_WRITERS = ("Log", "WriteNow")
+PENDING_LINES = "pending_"
+LOG_FILE_WRITE = "AppendToLog"
+# What leaves the pending lines' text as it is, or takes it away.
+PENDING_READS = ("clear", "size", "empty", "capacity", "reserve")
+LAUNCHER_TARGET = "OrvelLauncher"
+SOURCE_SUFFIXES = (".c", ".cc", ".cpp", ".cxx")
+HEADER_SUFFIXES = (".h", ".hh", ".hpp", ".hxx", ".inl")
 TOKEN = re.compile(r'(?P<comment>//[^\n]*|/\*.*?\*/)|(?:\b(?:L|u8|u|U)?R"(?P<d>[^(\s]*)\(.*?\)(?P=d)")'
                    r'|(?P<str>(?P<p>\b(?:L|u8|u|U))?"(?P<text>(?:\\.|[^"\\\n])*)")'
                    r"|(?:\b(?:L|u8|u|U))?'(?:\\.|[^'\\\n])*'|::|->|\w+|\S", re.S)
@@ -135,19 +151,53 @@ def entry_pattern(message):
                               for i, part in enumerate(re.split(r"(\{\})", message))))
 
 
+def compiled_files(build_dir):
+    """The sources and headers below the source tree that the build in
+    build_dir compiles into the launcher, relative to the source tree, and
+    that tree."""
+    cache = (pathlib.Path(build_dir) / "CMakeCache.txt").read_text(encoding="utf-8")
+    setting = lambda name: re.search(r"^%s:\w+=(.*)$" % name, cache, re.M)[1]
+    root, ninja = pathlib.Path(setting("CMAKE_HOME_DIRECTORY")).resolve(), setting("CMAKE_MAKE_PROGRAM")
+    build = pathlib.Path(build_dir).resolve()
+    tool = lambda *args: subprocess.run([ninja, "-C", str(build), "-t", *args], check=True, capture_output=True,
+                                        text=True).stdout
+    inputs = {os.path.normpath(line) for line in tool("inputs", LAUNCHER_TARGET).splitlines()}
+    compiles = [c for c in json.loads(tool("compdb"))
+                if c["file"].endswith(SOURCE_SUFFIXES) and os.path.normpath(c["output"]) in inputs]
+    if not compiles:
+        return root, [], ["%s: expected the compile commands of %s, found none" % (build_dir, LAUNCHER_TARGET)]
+    deps, current = {}, None
+    for line in tool("deps").splitlines():
+        if line and not line[0].isspace():
+            current = deps.setdefault(os.path.normpath(line.split(": #deps")[0]), [])
+        elif line.strip() and current is not None:
+            current.append(line.strip())
+    files, problems = set(), []
+    for compile in compiles:
+        output = os.path.normpath(compile["output"])
+        if output not in deps:
+            problems.append("%s: expected the headers that %s included, found no record of its build: build %s first"
+                            % (build_dir, output, build_dir))
+        for name in [compile["file"]] + deps.get(output, []):
+            path = (pathlib.Path(compile["directory"]) / name).resolve()
+            if path.is_relative_to(root) and not path.is_relative_to(build) and \
+                    path.suffix in SOURCE_SUFFIXES + HEADER_SUFFIXES:
+                files.add(path.relative_to(root).as_posix())
+    return root, sorted(files), problems
+
+
 class Sources:
     """The launcher's sources as tokens, with every function body found by name."""
 
-    def __init__(self, root):
+    def __init__(self, root, files):
         self.files = {}
-        for folder in SOURCE_FOLDERS:
-            for path in sorted((pathlib.Path(root) / folder).glob("*.[ch]*")):
-                rel = path.relative_to(root).as_posix()
-                if rel != MESSAGES_HEADER and path.suffix in (".cpp", ".h"):
-                    source = path.read_text(encoding="utf-8")
-                    tokens = [m for m in TOKEN.finditer(source) if not m["comment"]]
-                    self.files[rel] = (source, tokens, [m[0] for m in tokens] + [""])
+        for rel in files:
+            if rel != MESSAGES_HEADER:
+                source = (pathlib.Path(root) / rel).read_text(encoding="utf-8")
+                tokens = [m for m in TOKEN.finditer(source) if not m["comment"]]
+                self.files[rel] = (source, tokens, [m[0] for m in tokens] + [""])
         self.bodies = {}
+        self.ranges = {rel: [] for rel in self.files}
         for rel, (_, tokens, text) in self.files.items():
             for i in range(1, len(tokens)):
                 if text[i] == "(" and re.fullmatch(r"[A-Za-z_]\w*", text[i - 1]):
@@ -156,7 +206,15 @@ class Sources:
                     while text[j] in ("const", "noexcept", "override"):
                         j += 1
                     if text[j] == "{" and text[i - 2] not in (".", "->", "=", "(", ",", "return"):
-                        self.bodies.setdefault(text[i - 1], []).append((rel, j, self.closing(text, j)))
+                        name = ("~" if text[i - 2] == "~" else "") + text[i - 1]
+                        end = self.closing(text, j)
+                        self.bodies.setdefault(name, []).append((rel, j, end))
+                        self.ranges[rel].append((j, end, name))
+
+    def enclosing(self, rel, index):
+        """The name of the innermost function whose body holds token index, or None."""
+        holding = [(start, name) for start, end, name in self.ranges[rel] if start < index < end]
+        return max(holding)[1] if holding else None
 
     @staticmethod
     def closing(text, start):
@@ -236,14 +294,70 @@ def check_message_expression(sources, messages, rel, start, end, used, seen):
         sources.where(rel, start), MESSAGES_HEADER, shown[:80])]
 
 
-def check_log_key(source_root, readme_path):
+def log_writes(sources):
+    """Each place in log/ that puts text into the pending lines or the file:
+    (file, token index, what it does)."""
+    for rel, (_, tokens, text) in sources.files.items():
+        if not rel.startswith("log/"):
+            continue
+        for i in range(1, len(tokens)):
+            if text[i] == PENDING_LINES:
+                if text[i + 1] in (".", "->") and text[i + 2] in PENDING_READS:
+                    continue
+                if text[i + 1] == ";" and re.fullmatch(r"\w+|>", text[i - 1]):
+                    continue  # its declaration
+                call = next((j for j in range(i - 1, 0, -1) if text[j] == LOG_FILE_WRITE and text[j + 1] == "("
+                             and sources.closing(text, j + 1) > i), None)
+                if call is not None and text[i - 1] == "," and text[i + 1] == ")":
+                    continue  # the pending lines written out
+                yield rel, i, "%s %s" % (PENDING_LINES, "".join(text[i + 1:i + 3]))
+            elif text[i] == LOG_FILE_WRITE and text[i + 1] == "(" and text[i - 1] not in ("void", "::"):
+                args = top_level_items(text, i + 2, sources.closing(text, i + 1))
+                if len(args) == 2 and text[args[1][0]:args[1][1]] == [PENDING_LINES]:
+                    continue
+                yield rel, i, "%s(%s)" % (LOG_FILE_WRITE, " ".join(text[i + 2:sources.closing(text, i + 1)])[:60])
+
+
+def check_log_writers(sources):
+    """Problems with the places in log/ that put text into the log, other than
+    through LOG_WRITERS or helpers only they call."""
+    def calls_of(name):
+        for rel, (_, tokens, text) in sources.files.items():
+            for i in range(1, len(tokens)):
+                if text[i] == name and text[i + 1] == "(" and sources.enclosing(rel, i) is not None:
+                    yield rel, i
+
+    def only_writers_reach(name, seen):
+        if name in LOG_WRITERS:
+            return True
+        if name is None or name in seen:
+            return name is not None
+        seen.add(name)
+        callers = [sources.enclosing(rel, i) for rel, i in calls_of(name)]
+        return bool(callers) and all(only_writers_reach(caller, seen) for caller in callers)
+
+    problems = []
+    for rel, i, what in log_writes(sources):
+        name = sources.enclosing(rel, i)
+        if not only_writers_reach(name, set()):
+            problems.append("%s: %s puts text into the log (%s); expected that only %s do" % (
+                sources.where(rel, i), name or "code outside any function", what, " and ".join(LOG_WRITERS)))
+    return problems
+
+
+def check_log_key(build_dir, readme_path):
+    source_root, files, problems = compiled_files(build_dir)
+    if problems:
+        return problems
     header = pathlib.Path(source_root) / MESSAGES_HEADER
     messages = read_messages(header.read_text(encoding="utf-8"))
     if not messages:
         return ["no log messages found in %s" % header]
-    problems = []
-
-    sources = Sources(source_root)
+    if MESSAGES_HEADER not in files:
+        return ["%s: expected the build to include %s, found it in none of its %d files" % (
+            build_dir, MESSAGES_HEADER, len(files))]
+    sources = Sources(source_root, files)
+    problems = check_log_writers(sources)
     used, seen = set(), set()
     calls = 0
     for rel, (_, tokens, text) in sources.files.items():
@@ -256,7 +370,8 @@ def check_log_key(source_root, readme_path):
                 calls += 1
                 problems += check_pattern_call(sources, messages, rel, i, used)
             elif text[i] == "FillIn" and text[i + 1] == "(" and text[i - 1] != "wstring":
-                problems += check_pattern_call(sources, messages, rel, i, used)
+                # Checked wherever it is; counts as used only where it reaches the logger.
+                problems += check_pattern_call(sources, messages, rel, i, set())
     problems += ["%s: %s is never logged" % (MESSAGES_HEADER, name) for name in messages if name not in used]
 
     readme = pathlib.Path(readme_path).read_text(encoding="utf-8-sig")
@@ -267,7 +382,8 @@ def check_log_key(source_root, readme_path):
         if not any(entry_pattern(message).fullmatch(entry) for entry in entries):
             problems.append("%s: READING THE LOG has no entry for %s, expected a line reading %r" % (
                 readme_path, name, message.replace("{}", "<...>")))
-    print("log-key: %d messages of %s, %d Log and WriteNow calls checked" % (len(messages), MESSAGES_HEADER, calls))
+    print("log-key: %d messages of %s, %d Log and WriteNow calls checked in the %d files that %s compiles" % (
+        len(messages), MESSAGES_HEADER, calls, len(sources.files) + 1, build_dir))
     return list(dict.fromkeys(problems))
 
 

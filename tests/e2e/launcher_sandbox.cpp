@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <sstream>
 
@@ -146,6 +147,22 @@ bool CanRunUnelevated()
 }
 
 namespace {
+}  // namespace
+
+namespace {
+
+// Where the runs really happened, in the launcher's own words: scripts/test
+// reads this line to see that the runs took place below ORVEL_TEST_ROOT.
+void ShowFirstConfigPath(const std::vector<std::wstring>& log)
+{
+    static std::atomic<bool> shown{false};
+    const auto config = std::find_if(
+        log.begin(), log.end(), [](const std::wstring& line) { return line.rfind(L"Config yükleniyor: ", 0) == 0; });
+    if (config == log.end() || shown.exchange(true)) return;
+    std::printf("first run's log: %s\n", EncodeUtf8(*config).c_str());
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 std::string LogText(const RunResult& run)
@@ -304,6 +321,7 @@ RunResult LauncherSandbox::RunOnce(const std::vector<std::wstring>& args, const 
 
     const std::string log = ReadFileBytes(LogFile());
     result.Log = LogMessagesFrom(log.size() > logSizeBefore ? log.substr(logSizeBefore) : std::string());
+    ShowFirstConfigPath(result.Log);
     if (result.ExitCode == 0) result.Game = WaitForGameRecord();
     return result;
 }

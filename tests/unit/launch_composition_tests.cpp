@@ -117,6 +117,9 @@ TEST(SameFile, IdentitiesCountOnlyWhenUsableAndWhole)
         FileIdentity b;
         bool samePath;
         bool want;
+        // Whether the system resolves both to one final path; asked only
+        // where an identity cannot tell.
+        bool sameFinalPath = false;
     };
     const Row rows[] = {
         {"the same file under another name", launcher, launcher, false, true},
@@ -142,9 +145,18 @@ TEST(SameFile, IdentitiesCountOnlyWhenUsableAndWhole)
         {"both missing, paths equal", none, none, true, true},
         {"IDs that change between reads, paths equal", launcher, with([](auto& i) { i.FileIdLow = 0x9ABC; }), true,
          true},
+        {"128-bit ID with a high half of all ones only", with([](auto& i) { i.FileIdHigh = kAllOnes; }),
+         with([](auto& i) { i.FileIdHigh = kAllOnes; }), false, true},
+        {"index 0, a junction or short name to the same file", with([](auto& i) { i.FileIdLow = 0; }),
+         with([](auto& i) { i.FileIdLow = 0; }), false, true, true},
+        {"volume serial 0 on one, final paths alike", with([](auto& i) { i.VolumeSerial = 0; }), launcher, false, true,
+         true},
+        {"one identity missing, final paths alike", none, launcher, false, true, true},
+        {"usable IDs apart outweigh final paths alike", launcher, with([](auto& i) { i.FileIdLow = 0x5678; }), false,
+         false, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        EXPECT_EQ(IsSameFile(r.a, r.b, r.samePath), r.want);
+        EXPECT_EQ(IsSameFile(r.a, r.b, r.samePath, [&] { return r.sameFinalPath; }), r.want);
     }
 }
