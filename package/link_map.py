@@ -44,3 +44,17 @@ def linked_files(map_text):
             continue
         files[name] = (paths[name], len(pulled))
     return files
+
+
+# "archive(member)", then, after blanks or a line break, the file whose
+# reference pulled that member in (an archive member or an object file) and
+# the symbol in parentheses.
+PULLED_BY = re.compile(r"^(\S+?\.a)\([^()\s]+\)\s+(\S+?)(?:\([^()\s]+\))? \(", re.M)
+
+
+def pulling_references(map_text):
+    """{(file that referred, file whose member the reference pulled in)}, by
+    file name, from the map's first part: for each archive member the link
+    took, the one reference that made it take it (not every reference)."""
+    head = map_text.partition("\nDiscarded input sections")[0]
+    return {(os.path.basename(m.group(2)), os.path.basename(m.group(1))) for m in PULLED_BY.finditer(head)}
