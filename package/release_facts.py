@@ -2,7 +2,8 @@
 source, read alike by the packer (sbom.py) and by the checks (sbom_checks.py,
 release_checks.py):
 - which toolchain files the link took code from, and their paths: the link
-  map (link_map.py);
+  map (link_map.py); which of them refers to which: their symbols, as nm
+  reads them from those files' bytes;
 - a linked file's hashes: its bytes at that path;
 - the Debian package that supplied a linked file, its version, architecture,
   source package and home page: dpkg, asked about that path;
@@ -18,6 +19,8 @@ import os
 import re
 import subprocess
 import urllib.parse
+
+from link_map import symbol_references
 
 # One entry per numbered section of THIRD-PARTY-NOTICES.txt, in order:
 # - components: the SBOM's components that the section covers, each with
@@ -154,6 +157,16 @@ def components():
 
 def component_of_file(name):
     return next((key for key, entry in components().items() if name in entry["files"]), None)
+
+
+def component_dependencies(map_text):
+    """{component: the other components whose code its linked code refers to}."""
+    found = {}
+    for referring, defining in symbol_references(map_text):
+        source, target = component_of_file(referring), component_of_file(defining)
+        if source and target and source != target:
+            found.setdefault(source, set()).add(target)
+    return found
 
 
 def licence_ids(expression):

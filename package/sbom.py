@@ -24,7 +24,7 @@ import time
 import uuid
 
 import release_facts
-from link_map import OWN_ARCHIVES, linked_files, pulling_references
+from link_map import linked_files
 
 # The tools, by the toolchain file's line and the Debian package of each.
 TOOLS = [
@@ -139,25 +139,6 @@ def debian_packages(toolchain_lines):
     return found
 
 
-def component_of(name):
-    """The document's component that a linked file's code belongs to: the
-    launcher for its own objects, None for import libraries."""
-    if name in OWN_ARCHIVES or name.endswith(".obj"):
-        return LAUNCHER
-    return release_facts.component_of_file(name)
-
-
-def runtime_dependencies(map_text, keys):
-    """{component: the components that its code's references pulled code
-    from}, as the map shows them."""
-    found = {key: set() for key in keys}
-    for referring, pulled in pulling_references(map_text):
-        source, target = component_of(referring), component_of(pulled)
-        if source in found and target in found and source != target:
-            found[source].add(target)
-    return found
-
-
 def bill_of_materials(*, version, epoch, exe, exe_name, zip_name, zip_bytes, map_text, toolchain_lines,
                       toolchain_path, read, studio):
     """The document as a dict, its keys in the order they are written."""
@@ -197,7 +178,7 @@ def bill_of_materials(*, version, epoch, exe, exe_name, zip_name, zip_bytes, map
     # The exe is linked statically: no archive, and what it is made of cannot
     # be taken apart from its bytes.
     launcher["properties"] = file_properties(exe_name, True, False, False)
-    between = runtime_dependencies(map_text, keys)
+    between = release_facts.component_dependencies(map_text)
     return {
         "$schema": "http://cyclonedx.org/schema/bom-1.6.schema.json",
         "bomFormat": "CycloneDX",
@@ -214,15 +195,10 @@ def bill_of_materials(*, version, epoch, exe, exe_name, zip_name, zip_bytes, map
         },
         "components": libraries,
         "dependencies": [{"ref": LAUNCHER, "dependsOn": keys}] +
-                        [{"ref": key, "dependsOn": sorted(between[key])} for key in keys],
-        # The launcher's list is complete: the map names every file the link
-        # took code from, and so is each runtime's list of files. Between the
-        # runtimes the map shows only the reference that pulled each member in,
-        # not every reference, so those lists may be short.
-        "compositions": [
-            {"aggregate": "complete", "assemblies": [LAUNCHER] + keys, "dependencies": [LAUNCHER]},
-            {"aggregate": "incomplete", "dependencies": keys},
-        ],
+                        [{"ref": key, "dependsOn": sorted(between.get(key, ()))} for key in keys],
+        # Complete: the map names every file the link took code from, and the
+        # files' symbols every reference between the components.
+        "compositions": [{"aggregate": "complete", "assemblies": [LAUNCHER] + keys, "dependencies": [LAUNCHER] + keys}],
     }
 
 

@@ -11,8 +11,9 @@ sbom_checks.py SBOM ZIP MAPFILE
     each component's version and purl are those of the Debian package that
     dpkg says installed its files, its licence is the table's, and the
     table's is what Debian's copyright file gives where that file is
-    machine-readable; every component has its dependencies entry, and the
-    launcher's is declared complete.
+    machine-readable; every component has its dependencies entry, which
+    names the components its code refers to (by the files' symbols), and
+    all are declared complete.
 Exits 1 with one line per problem, each saying what it expected and what it
 found.
 """
@@ -183,14 +184,18 @@ def check(sbom_path, zip_path, map_path):
     dependencies = {d["ref"]: d.get("dependsOn") for d in bom.get("dependencies", [])}
     expect(problems, "the launcher to depend on", sorted(c["bom-ref"] for c in components),
            sorted(dependencies.get(launcher["bom-ref"]) or []))
+    between = release_facts.component_dependencies(open(map_path, encoding="utf-8", errors="replace").read())
     for c in components:
         if dependencies.get(c["bom-ref"]) is None:
             problems.append("sbom: expected a dependencies entry for %s (an empty list for a leaf), found none"
                             % c["bom-ref"])
-    complete = [x for x in bom.get("compositions", []) if x.get("aggregate") == "complete"]
-    if not any(launcher["bom-ref"] in x.get("dependencies", []) for x in complete):
-        problems.append("sbom: expected a composition declaring the launcher's dependencies complete, found %s"
-                        % (bom.get("compositions") or "none"))
+        else:
+            expect(problems, "%s to depend on the components its linked code refers to," % c["bom-ref"],
+                   sorted(between.get(c["bom-ref"], ())), sorted(dependencies[c["bom-ref"]]))
+    complete = {ref for x in bom.get("compositions", []) if x.get("aggregate") == "complete"
+                for ref in x.get("dependencies", [])}
+    expect(problems, "a composition declaring complete the dependencies of",
+           sorted([launcher["bom-ref"]] + [c["bom-ref"] for c in components]), sorted(complete))
     if not problems:
         print("sbom: the zip's exe (sha256 %s), its time %s, and %d components holding %s" % (
             hashlib.sha256(exe).hexdigest(), stamp, len(components), " ".join(sorted(linked))))
