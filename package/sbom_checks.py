@@ -94,34 +94,42 @@ def check_launcher(problems, bom, zip_path):
     return exe, stamp
 
 
-def check_component(problems, component, key, linked):
+def check_component(problems, wrong_hashes, wrong_packages, component, key, linked):
     """Compare a runtime component with the table, dpkg and its files' bytes."""
     known = release_facts.components()[key]
-    expect(problems, "%s's licence, as the notices' table gives it," % key,
-           [(known["licence"], "concluded")],
-           [(lic.get("expression"), lic.get("acknowledgement")) for lic in component.get("licenses", [])])
+    found = ", ".join("%s (%s)" % (lic.get("expression") or lic.get("license"), lic.get("acknowledgement"))
+                      for lic in component.get("licenses", [])) or "none"
+    if found != "%s (concluded)" % known["licence"]:
+        problems.append("sbom: expected %s's licence %s (concluded), as the notices' table gives it, found %s" % (
+            key, known["licence"], found))
     files = {f["name"]: f for f in component.get("components", [])}
     expect(problems, "the files within %s, as the link map and the notices' table give them," % key,
            sorted(linked), sorted(files))
-    packages = set()
-    for name, path in sorted(linked.items()):
+    packages = {}
+    for path in linked.values():
         package = release_facts.debian_package(path)
-        packages.add(release_facts.purl(package))
-        expect(problems, "%s's purl (dpkg's package of %s)" % (key, path), release_facts.purl(package),
-               component.get("purl"))
-        expect(problems, "%s's version (dpkg's package of %s)" % (key, path),
-               release_facts.upstream_version(package["version"]), component.get("version"))
+        packages.setdefault(release_facts.purl(package), (package, []))[1].append(path)
+    if len(packages) != 1:
+        problems.append("sbom: expected the files of %s from one Debian package, found %s" % (
+            key, "; ".join("%s: %s" % (p, " ".join(paths)) for p, (_, paths) in sorted(packages.items()))))
+    for purl, (package, paths) in sorted(packages.items()):
+        version = release_facts.upstream_version(package["version"])
+        if (purl, version) != (component.get("purl"), component.get("version")):
+            wrong_packages.append("%s: %s version %s (dpkg's package of %s), found %s version %s" % (
+                key, purl, version, " ".join(sorted(paths)), component.get("purl"), component.get("version")))
+    for name, path in sorted(linked.items()):
         if name not in files:
             continue
         data = release_facts.read(path)
-        for alg, digest in (("SHA-512", hashlib.sha512), ("SHA-256", hashlib.sha256)):
-            expect(problems, "the %s of %s's bytes at %s" % (alg, name, path), digest(data).hexdigest(),
-                   hashes_of(files[name]).get(alg))
+        want = {"SHA-512": hashlib.sha512(data).hexdigest(), "SHA-256": hashlib.sha256(data).hexdigest()}
+        found = hashes_of(files[name])
+        if any(found.get(alg) != digest for alg, digest in want.items()):
+            wrong_hashes.append("%s (%s: SHA-512 %s, found %s)" % (name, path, want["SHA-512"],
+                                                                  found.get("SHA-512", "none")))
         check_file_fields(problems, files[name], name)
     creator = component.get("manufacturer", {})
     if not creator.get("url") and not creator.get("contact"):
         problems.append("sbom: expected %s's creator with a URL or an e-mail address, found %s" % (key, creator))
-    return packages
 
 
 def check_debian_copyright(problems, key, path, notes):
@@ -139,9 +147,11 @@ def check_debian_copyright(problems, key, path, notes):
     if debian is None or not known["debian_sources"]:
         notes.append("%s: not compared, %s is not machine-readable" % (key, copyright_path))
         return
-    expect(problems, "%s's licences in the notices' table to be those that %s gives for %s," % (
-        key, copyright_path, ", ".join(known["debian_sources"])),
-        sorted(set(debian.values()), key=str), sorted(release_facts.licence_ids(known["licence"])))
+    given = " ".join(sorted(set(map(str, debian.values()))))
+    table = " ".join(sorted(release_facts.licence_ids(known["licence"])))
+    if given != table:
+        problems.append("sbom: expected %s's licences in the notices' table to be %s, as %s gives them for %s, "
+                        "found %s" % (key, given, copyright_path, ", ".join(known["debian_sources"]), table))
     notes.append("%s: %s as %s gives them" % (key, " ".join(sorted(set(map(str, debian.values())))),
                                               copyright_path))
 
@@ -174,12 +184,19 @@ def check(sbom_path, zip_path, map_path):
                             % (name, key, within[name]))
     expect(problems, "the components, one for each that the link took code from,", sorted(by_component),
            sorted(c["bom-ref"] for c in components))
-    notes = []
+    notes, wrong_hashes, wrong_packages = [], [], []
     for component in components:
         key = component["bom-ref"]
         if key in by_component:
-            check_component(problems, component, key, by_component[key])
+            check_component(problems, wrong_hashes, wrong_packages, component, key, by_component[key])
             check_debian_copyright(problems, key, next(iter(by_component[key].values())), notes)
+    if wrong_packages:
+        problems.append("sbom: expected each component's purl and version to be those of the Debian package that "
+                        "installed its files, found others for %d: %s" % (len(wrong_packages),
+                                                                          "; ".join(wrong_packages)))
+    if wrong_hashes:
+        problems.append("sbom: expected each linked file's hashes to be those of its bytes at the map's path, "
+                        "found others for %d: %s" % (len(wrong_hashes), "; ".join(wrong_hashes)))
 
     dependencies = {d["ref"]: d.get("dependsOn") for d in bom.get("dependencies", [])}
     expect(problems, "the launcher to depend on", sorted(c["bom-ref"] for c in components),
