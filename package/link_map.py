@@ -3,6 +3,7 @@ contributing code: what the third-party notices must name and the bill of
 materials must list. Both read the map here, the same way."""
 import os
 import re
+import subprocess
 
 # Collected: each archive with a member in "Archive member included to satisfy
 # reference by file", and each .o file in a LOAD line (the project's own objects
@@ -19,9 +20,10 @@ MEMBER = re.compile(r"^(\S+\.a)\(([^()]+)\)")
 STUB = re.compile(r"^lib\w+?(h|t|s\d+)\.o$")
 
 
-def linked_files(map_text):
-    """{file name: (path, member count)} of each toolchain archive or object
-    file that the GNU ld map shows contributing code to the link."""
+def taken_members(map_text):
+    """{file name: (path, {member})} of each toolchain archive or object file
+    that the GNU ld map shows contributing code to the link (an object file's
+    one member is itself)."""
     head, sep, rest = map_text.partition("\nDiscarded input sections")
     if not head.startswith("Archive member included") or not sep:
         raise ValueError("not a GNU ld map with archive members")
@@ -42,5 +44,34 @@ def linked_files(map_text):
         stubs = [STUB.match(x) for x in pulled]
         if name in OWN_ARCHIVES or (all(stubs) and any(s.group(1)[0] == "s" for s in stubs)):
             continue
-        files[name] = (paths[name], len(pulled))
+        files[name] = (paths[name], pulled)
     return files
+
+
+def linked_files(map_text):
+    """{file name: (path, member count)} of each toolchain archive or object
+    file that the GNU ld map shows contributing code to the link."""
+    return {name: (path, len(pulled)) for name, (path, pulled) in taken_members(map_text).items()}
+
+
+def symbol_references(map_text, nm="x86_64-w64-mingw32-nm"):
+    """{(file, file)}, by file name: the toolchain files the link took code
+    from, each with every other such file that defines a symbol that its
+    taken members leave undefined. nm reads the symbols from the files' bytes
+    at the map's paths; symbols that no taken member defines (the Windows
+    DLLs', the linker's own) lead nowhere."""
+    taken = taken_members(map_text)
+    defined, undefined = {}, []
+    for name, (path, members) in taken.items():
+        listing = subprocess.run([nm, "-A", "-g", path], check=True, capture_output=True, text=True).stdout
+        for line in listing.splitlines():
+            where, _, symbol = line[len(path) + 1:].rpartition(" ")
+            member = name if name.endswith(".o") else where.split(":", 1)[0]
+            if member not in members:
+                continue
+            kind = where.rsplit(" ", 1)[-1]
+            if kind == "U":
+                undefined.append((name, symbol))
+            elif kind not in ("w", "v"):
+                defined.setdefault(symbol, set()).add(name)
+    return {(name, definer) for name, symbol in undefined for definer in defined.get(symbol, ()) if definer != name}

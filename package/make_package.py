@@ -31,7 +31,11 @@ place. README.txt then gives the checksums of the signed exe and of the exe as
 built.
 
 The bill of materials reads the link map (--map; by default OrvelLauncher.map
-in the folder above the exe's, where the build writes it).
+in the folder above the exe's, where the build writes it). What only the
+organisation that ships the exe knows, it gives in the environment:
+ORVEL_SBOM_SUPPLIER (its name; Orvel without it), ORVEL_SBOM_CONTACT (an
+e-mail address or a URL), ORVEL_SBOM_PURL and ORVEL_SBOM_CPE (its product's
+identifiers) and ORVEL_SBOM_SOURCE_URL (where its sources of the exe are).
 
 Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR
                        --toolchain FILE [--map FILE]
@@ -39,6 +43,7 @@ Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR
 """
 import argparse
 import hashlib
+import io
 import os
 import re
 import shlex
@@ -123,11 +128,18 @@ def zip_entry(name, epoch):
     return entry
 
 
-def write_zip(path, entries, epoch):
-    with zipfile.ZipFile(path, "w") as archive:
+def zip_bytes(entries, epoch):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as archive:
         for name, data in entries:
             archive.writestr(zip_entry(name, epoch), data)
-    return read(path)
+    return buffer.getvalue()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+    return data
 
 
 def remove_earlier_package(output, version):
@@ -169,17 +181,6 @@ def main():
         "SOURCE_DATE_EPOCH": str(args.epoch),
         "TOOLCHAIN": "\n".join("  " + line for line in toolchain),
     })
-    # Made before anything is written, so that a link the table does not know
-    # leaves no package without its bill of materials.
-    map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
-                                        "OrvelLauncher.map")
-    try:
-        bom = sbom.document_bytes(sbom.bill_of_materials(
-            version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe",
-            map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
-            toolchain_path=args.toolchain, read=read))
-    except (OSError, ValueError) as e:
-        sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
     entries = [
         ("OrvelLauncher.exe", exe),
         ("Orvel.config.sample.ini", crlf(read(args.sample_config))),
@@ -187,23 +188,34 @@ def main():
         ("LICENSE.txt", crlf(read(args.license))),
         ("THIRD-PARTY-NOTICES.txt", crlf(read(args.notices))),
     ]
+    package = zip_bytes(entries, args.epoch)
+    # Made before anything is written, so that a link the table does not know
+    # leaves no package without its bill of materials.
+    map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
+                                        "OrvelLauncher.map")
+    try:
+        bom = sbom.document_bytes(sbom.bill_of_materials(
+            version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe", zip_name=name + ".zip",
+            zip_bytes=package, map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
+            toolchain_path=args.toolchain, read=read, studio=sbom.studio_from_environment()))
+    except (OSError, ValueError, subprocess.CalledProcessError) as e:
+        sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
 
     os.makedirs(args.output, exist_ok=True)
     remove_earlier_package(args.output, args.version)
-    zip_bytes = write_zip(os.path.join(args.output, name + ".zip"), entries, args.epoch)
-    write_sums(os.path.join(args.output, "SHA256SUMS"), [(name + ".zip", zip_bytes)])
+    write(os.path.join(args.output, name + ".zip"), package)
+    write_sums(os.path.join(args.output, "SHA256SUMS"), [(name + ".zip", package)])
     symbols = name + "-symbols.zip"
-    symbols_bytes = write_zip(os.path.join(args.output, symbols), [("OrvelLauncher.debug", read(args.debug))],
-                              args.epoch)
+    symbols_bytes = write(os.path.join(args.output, symbols),
+                          zip_bytes([("OrvelLauncher.debug", read(args.debug))], args.epoch))
     write_sums(os.path.join(args.output, symbols + ".sha256"), [(symbols, symbols_bytes)])
     bom_name = name + ".cdx.json"
-    with open(os.path.join(args.output, bom_name), "wb") as f:
-        f.write(bom)
+    write(os.path.join(args.output, bom_name), bom)
     write_sums(os.path.join(args.output, bom_name + ".sha256"), [(bom_name, bom)])
 
-    print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(zip_bytes), sha256(exe),
+    print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(package), sha256(exe),
                                        " (signed; as built %s)" % sha256(built) if sign_command else ""))
-    print("%s  %s.zip" % (sha256(zip_bytes), name))
+    print("%s  %s.zip" % (sha256(package), name))
     if dirty:
         print("warning: the work tree has uncommitted changes; the package is marked -dirty and is not for release")
 

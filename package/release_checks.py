@@ -5,7 +5,9 @@ release_checks.py notices MAPFILE NOTICES
     Every toolchain archive and object file that the GNU ld map of the release
     link shows pulled into the exe is claimed by exactly one section of the
     third-party notices, in its "Linked from" line and its member list; and
-    every file a section claims is one that the link pulled in.
+    every file a section claims is one that the link pulled in, and one that
+    the notices' table (release_facts.NOTICE_SECTIONS) gives that section.
+    Each section holds every licence text that the table asks of it.
 release_checks.py log-key BUILD_DIR README
     Every message of log/log_messages.h has its own entry in README's READING
     THE LOG, and nothing else reaches the launcher's log, in every source and
@@ -13,6 +15,13 @@ release_checks.py log-key BUILD_DIR README
 release_checks.py checksums README ZIPPED_EXE BUILT_EXE
     README gives ZIPPED_EXE's SHA-256 under its label for the exe as it is in
     the zip, and BUILT_EXE's under its label for the exe as built.
+release_checks.py zip-texts ZIP LICENSE NOTICES
+    ZIP's LICENSE.txt and THIRD-PARTY-NOTICES.txt are LICENSE and NOTICES,
+    with CR LF line ends.
+release_checks.py sums PACKAGE_DIR
+    SHA256SUMS and each .sha256 file hold exactly one line: the checksum of
+    the file beside them that the line names (the zip for SHA256SUMS, NAME
+    for NAME.sha256).
 Each exits 1, naming what is missing.
 """
 import hashlib
@@ -22,7 +31,9 @@ import pathlib
 import re
 import subprocess
 import sys
+import zipfile
 
+import release_facts
 from link_map import linked_files
 
 # --- notices -----------------------------------------------------------------
@@ -58,7 +69,43 @@ def check_notices(map_path, notices_path):
         if len(claims) != 1:
             problems.append("%s: expected %s in the 'Linked from' line of one section, found it in %s"
                             % (notices_path, name, ", ".join("'%s'" % c for c in claims) or "none"))
+    return problems + check_notice_table(notices_path, sections, notices)
+
+
+def check_notice_table(notices_path, sections, notices):
+    """Each section is the table's section of that number: it claims only the
+    files the table gives its components, and holds each of its texts."""
+    problems = []
+    bodies = section_bodies(notices)
+    if len(sections) != len(release_facts.NOTICE_SECTIONS):
+        return ["%s: expected the %d sections of package/release_facts.py's NOTICE_SECTIONS, found %d" % (
+            notices_path, len(release_facts.NOTICE_SECTIONS), len(sections))]
+    for number, ((title, linked, _), body, known) in enumerate(zip(sections, bodies, release_facts.NOTICE_SECTIONS)):
+        if title != "%d. %s" % (number + 1, known["title"]):
+            problems.append("%s: expected section %d to be '%d. %s', as NOTICE_SECTIONS gives it, found '%s'" % (
+                notices_path, number + 1, number + 1, known["title"], title))
+        files = {f: key for key, entry in known["components"].items() for f in entry["files"]}
+        for name in linked:
+            if name not in files:
+                owner = release_facts.component_of_file(name)
+                problems.append("%s: section '%s' claims %s, expected only the files of %s as NOTICE_SECTIONS "
+                                "gives them, found %s filed under %s" % (notices_path, title, name,
+                                                                         ", ".join(known["components"]),
+                                                                         name, owner or "no component"))
+        texts = {release_facts.text_checksum(block): block[0].strip() for block in release_facts.indented_texts(body)}
+        for what, checksum in known["texts"].items():
+            if checksum not in texts:
+                problems.append("%s: section '%s': expected %s (SHA-256 of its words %s), found no indented text "
+                                "with that checksum among its %d" % (notices_path, title, what, checksum, len(texts)))
     return problems
+
+
+def section_bodies(notices):
+    lines = notices.splitlines()
+    starts = [i + 1 for i in range(len(lines) - 2)
+              if RULE.match(lines[i]) and RULE.match(lines[i + 2]) and re.match(r"\d+\. ", lines[i + 1])]
+    return [lines[start + 2:starts[n + 1] - 1 if n + 1 < len(starts) else len(lines)]
+            for n, start in enumerate(starts)]
 
 
 # A section starts with its numbered title between two rules of '='. Its
@@ -424,9 +471,53 @@ def check_checksums(readme_path, zipped_exe, built_exe):
     return problems
 
 
+# --- zip-texts and sums -------------------------------------------------------
+
+
+def check_zip_texts(zip_path, license_path, notices_path):
+    """The zip's LICENSE.txt and THIRD-PARTY-NOTICES.txt are the repository's
+    files, with CR LF line ends."""
+    problems = []
+    archive = zipfile.ZipFile(zip_path)
+    for entry, source in (("LICENSE.txt", license_path), ("THIRD-PARTY-NOTICES.txt", notices_path)):
+        want = pathlib.Path(source).read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+        found = archive.read(entry) if entry in archive.namelist() else None
+        if found != want:
+            problems.append("%s: expected %s to be %s with CR LF line ends (sha256 %s), found %s" % (
+                zip_path, entry, source, hashlib.sha256(want).hexdigest(),
+                "no such entry" if found is None else "other bytes (sha256 %s, first line %r)" % (
+                    hashlib.sha256(found).hexdigest(), found.split(b"\r\n", 1)[0].decode("utf-8", "replace"))))
+    if not problems:
+        print("zip-texts: LICENSE.txt and THIRD-PARTY-NOTICES.txt are the repository's, in CR LF")
+    return problems
+
+
+def check_sums(folder):
+    """Each checksum file of the package holds one line, the checksum of the
+    file beside it that it names: SHA256SUMS the zip's, NAME.sha256 NAME's."""
+    problems = []
+    folder = pathlib.Path(folder)
+    zips = sorted(p.name for p in folder.glob("OrvelLauncher-*-win64.zip"))
+    wanted = [("SHA256SUMS", name) for name in zips[:1]]
+    wanted += [(p.name, p.name[:-len(".sha256")]) for p in sorted(folder.glob("OrvelLauncher-*.sha256"))]
+    if len(zips) != 1 or len(wanted) != 3:
+        return ["%s: expected one release zip, SHA256SUMS and two .sha256 files, found %s" % (
+            folder, " ".join(sorted(p.name for p in folder.iterdir())))]
+    for sums, neighbour in wanted:
+        lines = (folder / sums).read_text(encoding="utf-8").splitlines()
+        digest = hashlib.sha256((folder / neighbour).read_bytes()).hexdigest()
+        if lines != ["%s  %s" % (digest, neighbour)]:
+            problems.append("%s: expected the one line '%s  %s', found %d line%s: %s" % (
+                folder / sums, digest, neighbour, len(lines), "" if len(lines) == 1 else "s", " | ".join(lines)))
+    if not problems:
+        print("sums: " + ", ".join("%s names %s" % pair for pair in wanted))
+    return problems
+
+
 if __name__ == "__main__":
-    checks = {"notices": check_notices, "log-key": check_log_key, "checksums": check_checksums}
-    arguments = {"notices": 2, "log-key": 2, "checksums": 3}
+    checks = {"notices": check_notices, "log-key": check_log_key, "checksums": check_checksums,
+              "zip-texts": check_zip_texts, "sums": check_sums}
+    arguments = {"notices": 2, "log-key": 2, "checksums": 3, "zip-texts": 3, "sums": 1}
     if len(sys.argv) < 2 or sys.argv[1] not in checks or len(sys.argv) != 2 + arguments[sys.argv[1]]:
         sys.exit(__doc__)
     problems = checks[sys.argv[1]](*sys.argv[2:])

@@ -38,5 +38,6 @@ ORVEL_CHECK_PACKAGES=(
 ORVEL_WORKFLOW_PACKAGES=(nodejs npm)
 ORVEL_WORKFLOW_YAML_PACKAGES=(python3 python3-yaml)
 # The release check's CycloneDX validator: Node.js and npm, installed only where
-# no node or npm is on PATH.
+# no node or npm is on PATH. Its lock needs Node.js 20.18 or later (Debian 12's
+# is 18, which npm ci refuses: scripts/sbom-check/.npmrc).
 ORVEL_SBOM_CHECK_PACKAGES=(nodejs npm)
