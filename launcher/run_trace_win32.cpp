@@ -1,5 +1,6 @@
 #include "launcher/run_trace_win32.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
