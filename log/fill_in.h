@@ -12,5 +12,5 @@ std::wstring FillIn(const wchar_t* pattern, std::initializer_list<std::wstring> 
 // The same into `out`, touching no heap, for code that runs when the process
 // may be damaged. Cut short when `out` is full, and always NUL-terminated;
 // returns the units written before the NUL. `capacity` is at least 1.
-std::size_t FillInto(wchar_t* out, std::size_t capacity, const wchar_t* pattern,
-                     std::initializer_list<std::wstring_view> values) noexcept;
+std::size_t FillInto(wchar_t* out, std::size_t capacity, const wchar_t* pattern, const std::wstring_view* values,
+                     std::size_t count) noexcept;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 
@@ -18,15 +19,21 @@ using LogFile = std::unique_ptr<void, LogFileCloser>;
 // Null when the file cannot be opened or created.
 LogFile OpenLogForAppend(const std::filesystem::path& file);
 
-// One write, appended at the current end of the file in one piece. Writers
-// take turns through an exclusive lock on the byte at kLogTurnOffset.
+// `pieces` appended in order at the current end of the file, in one turn.
+// Writers take turns through an exclusive lock on the byte at kLogTurnOffset;
+// a turn that is not given within kLogTurnWaitMs is not waited for longer, and
+// the pieces are appended without it.
 constexpr std::uint64_t kLogTurnOffset = 0x7FFFFFFFFFFFFFFE;
-void AppendToLog(const LogFile& file, std::string_view bytes) noexcept;
+constexpr unsigned kLogTurnWaitMs = 2000;
+void AppendToLog(const LogFile& file, std::initializer_list<std::string_view> pieces) noexcept;
 
 LogTimestamp LocalTimestamp() noexcept;
 
 // The calling thread's identity, never 0; it asks nothing of the heap.
 std::uint64_t CurrentThreadId() noexcept;
+
+// Milliseconds from an arbitrary start, never going back.
+std::uint64_t MonotonicMs() noexcept;
 
 // Gives up the processor for about `milliseconds`, straight through the
 // system: the C++ runtime's sleep may allocate on a thread it has not seen.

@@ -27,10 +27,12 @@ LogFile OpenLogForAppend(const std::filesystem::path& file)
     return LogFile{ToPointer(fd)};
 }
 
-void AppendToLog(const LogFile& file, std::string_view bytes) noexcept
+void AppendToLog(const LogFile& file, std::initializer_list<std::string_view> pieces) noexcept
 {
-    if (!file || bytes.empty()) return;
-    [[maybe_unused]] const ssize_t written = write(ToDescriptor(file.get()), bytes.data(), bytes.size());
+    if (!file) return;
+    for (const std::string_view bytes : pieces) {
+        [[maybe_unused]] const ssize_t written = write(ToDescriptor(file.get()), bytes.data(), bytes.size());
+    }
 }
 
 LogTimestamp LocalTimestamp() noexcept
@@ -42,6 +44,13 @@ LogTimestamp LocalTimestamp() noexcept
 }
 
 std::uint64_t CurrentThreadId() noexcept { return static_cast<std::uint64_t>(syscall(SYS_gettid)); }
+
+std::uint64_t MonotonicMs() noexcept
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+}
 
 void PauseFor(unsigned milliseconds) noexcept
 {

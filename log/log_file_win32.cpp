@@ -18,11 +18,10 @@ OVERLAPPED LogTurn()
 
 bool TakeTurn(HANDLE file, OVERLAPPED& turn)
 {
-    constexpr ULONGLONG kWaitMs = 2000;
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &turn)) return true;
-        if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() - start >= kWaitMs) return false;
+        if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() - start >= kLogTurnWaitMs) return false;
         Sleep(5);
     }
 }
@@ -46,17 +45,19 @@ LogFile OpenLogForAppend(const std::filesystem::path& file)
     return LogFile{};
 }
 
-void AppendToLog(const LogFile& file, std::string_view bytes) noexcept
+void AppendToLog(const LogFile& file, std::initializer_list<std::string_view> pieces) noexcept
 {
-    if (!file || bytes.empty()) return;
+    if (!file) return;
     // Launchers started together take turns, so that no write lands on top of
     // another (not every file system makes appends atomic). A turn that does
     // not come within the wait (a holder stopped in a debugger, a dropped
     // share) or cannot be had at all leaves the write unguarded, not undone.
     OVERLAPPED turn = LogTurn();
     const bool locked = TakeTurn(file.get(), turn);
-    DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    for (const std::string_view bytes : pieces) {
+        DWORD written = 0;
+        if (!bytes.empty()) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
     if (locked) UnlockFileEx(file.get(), 0, 1, 0, &turn);
 }
 
@@ -68,5 +69,7 @@ LogTimestamp LocalTimestamp() noexcept
 }
 
 std::uint64_t CurrentThreadId() noexcept { return GetCurrentThreadId(); }
+
+std::uint64_t MonotonicMs() noexcept { return GetTickCount64(); }
 
 void PauseFor(unsigned milliseconds) noexcept { Sleep(milliseconds); }

@@ -1,17 +1,20 @@
 #include "log/logger.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "log/fill_in.h"
 #include "log/log_line.h"
 
 namespace {
-// A run writes a few hundred bytes; the cap only bounds memory for huge lines.
-constexpr std::size_t kPendingLimit = 64 * 1024;
-// Room for the longest line written in an emergency (a stack of frames) in UTF-8.
-constexpr std::size_t kUrgentLineBytes = 4096;
+// A run writes a few hundred bytes; the room only bounds memory for huge lines.
+constexpr std::size_t kPendingRoom = 64 * 1024;
+// Room for the lines written in one emergency (the crash's three, a stack of
+// frames among them) in UTF-8.
+constexpr std::size_t kUrgentBytes = 4096;
+constexpr std::size_t kUrgentLineChars = 1024;
 // Log holds the lines for microseconds; a holder that keeps them longer is stuck.
-constexpr int kPendingTries = 100;
+constexpr unsigned kPendingWaitMs = Logger::kUrgentWaitMs - kLogTurnWaitMs;
 constexpr unsigned kPendingRetryMs = 5;
 
 LogFile OpenWithFallback(const std::filesystem::path& file, Logger::FallbackFile fallback)
@@ -46,7 +49,16 @@ private:
 
 }  // namespace
 
-Logger::Logger(const std::filesystem::path& file, FallbackFile fallback) : file_(OpenWithFallback(file, fallback)) {}
+Logger::UrgentLine::UrgentLine(const wchar_t* pattern, std::initializer_list<std::wstring_view> values) noexcept
+    : Pattern(pattern), Count(std::min(values.size(), kMaxValues))
+{
+    std::copy_n(values.begin(), Count, Values);
+}
+
+Logger::Logger(const std::filesystem::path& file, FallbackFile fallback) : file_(OpenWithFallback(file, fallback))
+{
+    if (file_) pending_.reserve(kPendingRoom);
+}
 
 Logger::~Logger()
 {
@@ -59,35 +71,46 @@ void Logger::Log(const std::wstring& message)
     if (!file_) return;
     const std::string line = EncodeUtf8(FormatLogLine(LocalTimestamp(), message));
     const PendingLines lines(pendingHolder_);
-    pending_ += line;
-    if (pending_.size() >= kPendingLimit) WritePending();
+    if (pending_.size() + line.size() > pending_.capacity()) WritePending();
+    if (line.size() > pending_.capacity()) {
+        AppendToLog(file_, {line});
+    } else {
+        pending_ += line;
+    }
 }
 
-void Logger::WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values) noexcept
+void Logger::WriteNow(std::initializer_list<UrgentLine> lines) noexcept
 {
     if (!file_) return;
-    wchar_t message[kUrgentLineBytes / 3];
-    const std::size_t length = FillInto(message, std::size(message), pattern, values);
-    char line[kUrgentLineBytes];
-    const std::size_t size = FormatLogLineUtf8(LocalTimestamp(), std::wstring_view(message, length), line, sizeof line);
+    const LogTimestamp now = LocalTimestamp();
+    char text[kUrgentBytes];
+    std::size_t size = 0;
+    for (const UrgentLine& line : lines) {
+        wchar_t message[kUrgentLineChars];
+        const std::size_t length = FillInto(message, std::size(message), line.Pattern, line.Values, line.Count);
+        size += FormatLogLineUtf8(now, std::wstring_view(message, length), text + size, sizeof text - size);
+    }
     // The calling thread may have been stopped inside Log: it must not wait
     // for itself, nor touch lines it was in the middle of changing.
     const std::uint64_t self = CurrentThreadId();
     bool hasLines = false;
     if (pendingHolder_ != self) {
-        for (int i = 0; i < kPendingTries && !(hasLines = TakePendingLines(pendingHolder_, self)); ++i) {
+        const std::uint64_t start = MonotonicMs();
+        while (!(hasLines = TakePendingLines(pendingHolder_, self)) && MonotonicMs() - start < kPendingWaitMs) {
             PauseFor(kPendingRetryMs);
         }
     }
     if (hasLines) {
-        WritePending();
+        AppendToLog(file_, {pending_, std::string_view(text, size)});
+        pending_.clear();  // keeps its room: no heap call
         pendingHolder_ = 0;
+    } else {
+        AppendToLog(file_, {std::string_view(text, size)});
     }
-    AppendToLog(file_, std::string_view(line, size));
 }
 
 void Logger::WritePending()
 {
-    AppendToLog(file_, pending_);
-    pending_.clear();  // keeps its capacity: no heap call
+    AppendToLog(file_, {pending_});
+    pending_.clear();  // keeps its room: no heap call
 }

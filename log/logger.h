@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -26,14 +27,31 @@ public:
 
     void Log(const std::wstring& message);
 
-    // Writes the lines so far and then one more line, `pattern` filled in with
-    // `values` as FillIn does, at once.
+    // One line for WriteNow: `pattern` filled in with `values` as FillIn does.
+    struct UrgentLine {
+        static constexpr std::size_t kMaxValues = 3;
+        UrgentLine(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept;
+        const wchar_t* Pattern;
+        std::wstring_view Values[kMaxValues];
+        std::size_t Count = 0;
+    };
+
+    // The longest WriteNow takes when another thread has the lines so far
+    // and another process has its turn at the file: a dying run is kept no
+    // longer than this.
+    static constexpr unsigned kUrgentWaitMs = 2500;
+
+    // Writes the lines so far and then `lines`, at once, in one append.
     // Made for code that runs when the run may be damaged (an exception
     // filter, a console control handler, a watchdog, no memory left): it
     // allocates nothing, takes no lock of the runtime's, and waits only
     // briefly for the lines so far. When another thread keeps them, or the
-    // calling thread was inside Log, the message is written alone.
-    void WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept;
+    // calling thread was inside Log, `lines` are written alone.
+    void WriteNow(std::initializer_list<UrgentLine> lines) noexcept;
+    void WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept
+    {
+        WriteNow({UrgentLine(pattern, values)});
+    }
 
 private:
     void WritePending();
@@ -43,5 +61,8 @@ private:
     // rather than a mutex: the runtime's mutexes may allocate on first use,
     // and an emergency must see which thread has the lines.
     std::atomic<std::uint64_t> pendingHolder_{0};
+    // Its room is reserved up front, so that adding a line never calls the
+    // heap while the line's thread has the lines: an emergency on another
+    // thread may be waiting for them, and the heap's lock may be lost.
     std::string pending_;
 };

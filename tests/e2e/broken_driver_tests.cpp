@@ -12,8 +12,10 @@
 #include "launch/game_command_line.h"
 #include "log/fill_in.h"
 #include "log/log_messages.h"
+#include "log/logger.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
+#include "tests/support/open_existing.h"
 #include "version.h"
 
 namespace {
@@ -159,17 +161,26 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
         std::wstring module;  // as the crash line names it
         Frames frames;
         DWORD exitCode;
+        std::string filtersRun;  // the driver's own filters, in the order they ran
+        bool listed = false;     // the fault came once the adapters were listed
     };
     constexpr DWORD kFault = EXCEPTION_ACCESS_VIOLATION;
     const Row rows[] = {
-        {L"crash", L"dxgi.dll", Frames::Launchers, kFault},
-        {L"thread", L"dxgi.dll", Frames::None, kFault},     // on the driver's own thread
-        {L"nameless", L"dxgi", Frames::Launchers, kFault},  // by its PDB's name
-        {L"anonymous", SymbolKey(driver), Frames::Launchers, kFault},
-        {L"filter", L"dxgi.dll", Frames::Launchers, kFault},  // the driver's own filter runs after
+        {L"crash", L"dxgi.dll", Frames::Launchers, kFault, ""},
+        {L"thread", L"dxgi.dll", Frames::None, kFault, ""},     // on the driver's own thread
+        {L"nameless", L"dxgi", Frames::Launchers, kFault, ""},  // by its PDB's name
+        {L"anonymous", SymbolKey(driver), Frames::Launchers, kFault, ""},
+        {L"filter", L"dxgi.dll", Frames::Launchers, kFault, "A"},  // the driver's own filter runs after
         // The driver's filter faults again: that goes straight on to the
         // system, with its own code, and the lines are not written twice.
-        {L"twice", L"dxgi.dll", Frames::Launchers, 0xE0000002},
+        {L"twice", L"dxgi.dll", Frames::Launchers, 0xE0000002, ""},
+        // Two filters, the newer handing on to the older; one set again
+        // after the launcher's was put first: each runs once.
+        {L"twofilters", L"dxgi.dll", Frames::Launchers, kFault, "BA", true},
+        {L"again", L"dxgi.dll", Frames::Launchers, kFault, "A", true},
+        // Two integer overflows that the runtime's filter lets go on, then a
+        // fault: only the fault is told.
+        {L"overflowed", L"dxgi.dll", Frames::None, kFault, ""},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.fault)));
@@ -182,14 +193,16 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
         const RunResult run = sandbox.Run({L"-dx12"}, options);
         EXPECT_EQ(static_cast<DWORD>(run.ExitCode), r.exitCode) << LogText(run);
         EXPECT_FALSE(run.Game);
-        ASSERT_EQ(run.Log.size(), 6u) << LogText(run);
-        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.begin() + 3), LinesBeforeTheProbe(sandbox));
+        std::vector<std::wstring> before = LinesBeforeTheProbe(sandbox);
+        if (r.listed) before.push_back(FillIn(kLogGpuSelected, {L"Unknown GPU", L"0.000000"}));
+        ASSERT_EQ(run.Log.size(), before.size() + 3) << LogText(run);
+        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.end() - 3), before);
 
-        const std::wstring offset = Tail(run.Log[3], FillIn(kLogCrash, {L"0xC0000005", r.module + L"+0x"}));
+        const std::wstring offset = Tail(run.Log[before.size()], FillIn(kLogCrash, {L"0xC0000005", r.module + L"+0x"}));
         const std::uint64_t rva = std::wcstoull(offset.c_str(), nullptr, 16);
         EXPECT_TRUE(rva >= faulting.First && rva < faulting.Last) << LogText(run);
 
-        const std::wstring frames = Tail(run.Log[4], FillIn(kLogCrashFrames, {L""}));
+        const std::wstring frames = Tail(run.Log[before.size() + 1], FillIn(kLogCrashFrames, {L""}));
         if (r.frames == Frames::None) {
             EXPECT_EQ(frames, L"yok");
         } else {
@@ -199,11 +212,11 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
                 << LogText(run);
         }
 
-        const std::wstring id = Tail(run.Log[5], FillIn(kLogCrashBuild, {L"" ORVEL_VERSION_TEXT, L""}));
+        const std::wstring id = Tail(run.Log.back(), FillIn(kLogCrashBuild, {L"" ORVEL_VERSION_TEXT, L""}));
         EXPECT_EQ(id.size(), 32u) << LogText(run);
         EXPECT_TRUE(
             std::all_of(id.begin(), id.end(), [](wchar_t c) { return std::iswxdigit(c) && !std::iswupper(c); }));
-        EXPECT_EQ(std::filesystem::exists(mark), std::wstring(r.fault) == L"filter");
+        EXPECT_EQ(std::filesystem::exists(mark) ? ReadFileBytes(mark) : "", r.filtersRun);
     }
 }
 
@@ -211,12 +224,22 @@ TEST_F(BrokenDriver, OtherEndsInTheDriverLeaveTheLinesAndWhatEndedTheRun)
 {
     struct Row {
         const wchar_t* fault;
-        const wchar_t* line;
-        int exitCode;
+        std::wstring next;  // the line after the probe's, or its start
+        std::size_t lines;  // in all
+        DWORD exitCode;
     };
+    const std::wstring unknownGpu = FillIn(kLogGpuSelected, {L"Unknown GPU", L"0.000000"});
     const Row rows[] = {
-        {L"abort", kLogAbort, 3},
-        {L"throw", kLogUnexpectedException, 2},
+        {L"abort", kLogAbort, 4, 3},
+        {L"throw", kLogUnexpectedException, 4, 2},
+        // On the driver's own thread: its runtime's std::terminate aborts.
+        {L"uncaught", kLogAbort, 4, 3},
+        {L"msvcthrow", FillIn(kLogCrash, {L"0xE06D7363", L"kernelbase.dll+0x"}), 6, 0xE06D7363},
+        {L"heap", FillIn(kLogCrash, {L"0xC0000374", L"kernelbase.dll+0x"}), 6, 0xC0000374},
+        // Exceptions that the runtime's filter lets go on end nothing.
+        {L"recover", unknownGpu, 8, 0},
+        // Too little stack left on the faulting thread to tell it.
+        {L"deepthread", L"", 0, EXCEPTION_ACCESS_VIOLATION},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.fault)));
@@ -224,11 +247,12 @@ TEST_F(BrokenDriver, OtherEndsInTheDriverLeaveTheLinesAndWhatEndedTheRun)
         sandbox.WriteConfig("# defaults\r\n");
         sandbox.PlaceGame();
         const RunResult run = sandbox.Run({L"-dx12"}, WithBrokenDriver(r.fault));
-        EXPECT_EQ(run.ExitCode, r.exitCode) << LogText(run);
-        EXPECT_FALSE(run.Game);
-        std::vector<std::wstring> want = LinesBeforeTheProbe(sandbox);
-        want.push_back(r.line);
-        EXPECT_EQ(run.Log, want);
+        EXPECT_EQ(static_cast<DWORD>(run.ExitCode), r.exitCode) << LogText(run);
+        EXPECT_EQ(run.Game.has_value(), r.exitCode == 0);
+        ASSERT_EQ(run.Log.size(), r.lines) << LogText(run);
+        if (r.lines == 0) continue;
+        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.begin() + 3), LinesBeforeTheProbe(sandbox));
+        EXPECT_TRUE(StartsWith(run.Log[3], r.next)) << LogText(run);
     }
 }
 
@@ -272,4 +296,30 @@ TEST_F(BrokenDriver, SlowListingThatEndsLeavesTheStillRunningLineAndTheRunsLengt
     EXPECT_EQ(log[log.size() - 2], L"Orvel launcher çıktı (rc=0)");
     EXPECT_TRUE(log.back() == FillIn(kLogSlowRunEnded, {L"12"}) || log.back() == FillIn(kLogSlowRunEnded, {L"13"}))
         << LogText(RunResult{0, log, {}});
+}
+
+// Another launcher stopped while it has its turn at the log (held by the
+// system's error reporting, say) keeps a crashing run from the system's own
+// reporting no longer than the logger's stated bound.
+TEST_F(BrokenDriver, CrashWithTheLogsTurnHeldElsewhereIsKeptWaitingWithinTheBound)
+{
+    ULONGLONG took[2] = {};
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "turn held" : "turn free");
+        LauncherSandbox sandbox;
+        sandbox.WriteConfig("# defaults\r\n");
+        WriteFileBytes(sandbox.LogFile(), "");
+        const UniqueHandle holder =
+            OpenExisting(sandbox.LogFile(), FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(holder);
+        if (held) {
+            ASSERT_TRUE(TakeLogTurn(holder.get()));
+        }
+        const ULONGLONG start = GetTickCount64();
+        const RunResult run = sandbox.Run({L"-dx12"}, WithBrokenDriver(L"crash"));
+        took[held] = GetTickCount64() - start;
+        EXPECT_EQ(static_cast<DWORD>(run.ExitCode), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION)) << LogText(run);
+        EXPECT_EQ(run.Log.size(), 6u) << LogText(run);
+    }
+    EXPECT_LE(took[1], took[0] + Logger::kUrgentWaitMs + 500) << took[0] << " ms free, " << took[1] << " ms held";
 }

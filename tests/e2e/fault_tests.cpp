@@ -153,11 +153,8 @@ TEST_F(Faults, LogHeldByAnotherProcessStillGetsTheWholeRun)
         WriteFileBytes(sandbox.LogFile(), "");
         UniqueHandle holder = OpenExisting(sandbox.LogFile(), r.access, r.share);
         ASSERT_TRUE(holder);
-        OVERLAPPED turn{};
-        turn.Offset = static_cast<DWORD>(kLogTurnOffset & 0xFFFFFFFF);
-        turn.OffsetHigh = static_cast<DWORD>(kLogTurnOffset >> 32);
         if (r.holdsTheWritersTurn) {
-            ASSERT_TRUE(LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn));
+            ASSERT_TRUE(TakeLogTurn(holder.get()));
         }
         // A launcher that waited for the turn without end would hang here.
         const UniqueHandle launcher{sandbox.Start({L"-dx12"})};

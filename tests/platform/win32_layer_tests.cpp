@@ -7,10 +7,12 @@
 
 #include <cwchar>
 #include <functional>
+#include <thread>
 
 #include "config/config_file.h"
 #include "config/text_routines.h"
 #include "launch/file_identity.h"
+#include "launcher/crash_forensics_win32.h"
 #include "launcher/run_trace.h"
 #include "launcher/run_trace_win32.h"
 #include "log/fill_in.h"
@@ -175,5 +177,60 @@ TEST(Win32Layer, RunTraceHandlersWriteOnceWhileTheTraceIsOpenAndNothingAfter)
         }
         EXPECT_EQ(r.call(), r.returns);
         EXPECT_EQ(ReadLogMessages(file), want);
+    }
+}
+
+// A thread in Log holds the lines while it waits for its turn at the file (a
+// line longer than the lines' room goes straight there); another process
+// holds that turn. An emergency's WriteNow waits for neither beyond its bound.
+TEST(Win32Layer, WriteNowKeepsADyingRunWaitingNoLongerThanItsBound)
+{
+    const TempFolder folder;
+    const auto file = folder.Path() / L"OrvelLauncher.log";
+    WriteFileBytes(file, "");
+    const UniqueHandle holder =
+        OpenExisting(file, FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder);
+    ASSERT_TRUE(TakeLogTurn(holder.get()));
+    Logger logger(file);
+    logger.Log(L"before");
+    std::thread inLog([&logger] { logger.Log(std::wstring(100000, L'x')); });
+    Sleep(200);
+    const ULONGLONG start = GetTickCount64();
+    logger.WriteNow(kLogStillRunning);
+    const ULONGLONG took = GetTickCount64() - start;
+    inLog.join();
+    EXPECT_GE(took, 2000u);  // the turn was waited for, once
+    EXPECT_LE(took, Logger::kUrgentWaitMs + 250u);
+}
+
+// What a crash line names: the launcher's own image by its file name, any
+// other by the name it gives itself, and memory outside every image by its
+// address alone.
+TEST(Win32Layer, CrashForensicsNameTheImageThatHoldsAnAddress)
+{
+    const OwnImage own{reinterpret_cast<ULONG_PTR>(GetModuleHandleW(nullptr)), L"OrvelLauncher.exe"};
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    int onTheStack = 0;
+    struct Row {
+        const char* what;
+        ULONG_PTR address;
+        const wchar_t* module;
+        ULONG_PTR base;
+        bool code;
+    };
+    const Row rows[] = {
+        {"own code", reinterpret_cast<ULONG_PTR>(&StackLeft), L"OrvelLauncher.exe", own.Base, true},
+        {"ntdll's code", reinterpret_cast<ULONG_PTR>(GetProcAddress(ntdll, "RtlLookupFunctionEntry")), L"ntdll.dll",
+         reinterpret_cast<ULONG_PTR>(ntdll), true},
+        {"the stack", reinterpret_cast<ULONG_PTR>(&onTheStack), nullptr, 0, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        wchar_t name[kModuleNameChars];
+        const CodeAddress found = Locate(r.address, own, name);
+        EXPECT_EQ(found.Module ? std::wstring(found.Module) : L"", r.module ? r.module : L"");
+        EXPECT_EQ(found.Offset, r.address - r.base);
+        EXPECT_EQ(IsCode(reinterpret_cast<const void*>(r.address)), r.code);
     }
 }

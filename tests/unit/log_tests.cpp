@@ -52,7 +52,8 @@ TEST(LogLine, FillInPutsValuesInOrderAndLeavesThemAsTheyAre)
     for (const std::size_t capacity : {want.size() + 1, want.size()}) {
         SCOPED_TRACE(capacity);
         std::vector<wchar_t> buffer(capacity + 1, L'#');
-        const std::size_t size = FillInto(buffer.data(), capacity, L"CPU zayıf: Threads={} < {} → DX11", {L"4", L"8"});
+        const std::wstring_view values[] = {L"4", L"8"};
+        const std::size_t size = FillInto(buffer.data(), capacity, L"CPU zayıf: Threads={} < {} → DX11", values, 2);
         EXPECT_EQ(std::wstring(buffer.data(), size), want.substr(0, capacity - 1));
         EXPECT_EQ(buffer[size], L'\0');
         EXPECT_EQ(buffer[capacity], L'#');
