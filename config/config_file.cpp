@@ -24,7 +24,7 @@ void LoadConfig(const std::filesystem::path& path, LauncherSettings& settings, L
         logger.Log(kLogConfigUnreadable);
         return;
     }
-    logger.Log(FillIn(kLogConfigLoading, {path.wstring()}));
+    logger.Log(kLogConfigLoading, path.wstring());
     ApplyConfigStream(file, settings);
     logger.Log(kLogConfigLoaded);
 }

@@ -26,25 +26,25 @@ RenderApi JudgeFamily(std::int32_t model, std::int32_t minimumModel, const GpuIn
 RenderApi DecideRenderApi(const GpuInfo& gpu, std::uint32_t threads, const LauncherSettings& settings, Logger& logger)
 {
     if (static_cast<std::int64_t>(threads) < settings.CpuThreadMinForDx12) {
-        logger.Log(FillIn(kLogCpuWeak, {std::to_wstring(threads), std::to_wstring(settings.CpuThreadMinForDx12)}));
+        logger.Log(kLogCpuWeak, std::to_wstring(threads), std::to_wstring(settings.CpuThreadMinForDx12));
         return RenderApi::DX11;
     }
 
     std::int32_t model = 0;
     if (DetectNvidiaRtx(gpu.Name, model)) {
-        logger.Log(FillIn(kLogNvidiaRtx, {std::to_wstring(model)}));
+        logger.Log(kLogNvidiaRtx, std::to_wstring(model));
         return JudgeFamily(model, settings.NvidiaMinRtxModel, gpu, settings);
     }
     if (DetectAmdRx(gpu.Name, model)) {
-        logger.Log(FillIn(kLogAmdRx, {std::to_wstring(model)}));
+        logger.Log(kLogAmdRx, std::to_wstring(model));
         return JudgeFamily(model, settings.AmdMinRxModel, gpu, settings);
     }
 
     if (HasEnoughVram(gpu, settings)) {
-        logger.Log(FillIn(kLogHighVram, {FormatFixed6(gpu.VramGb)}));
+        logger.Log(kLogHighVram, FormatFixed6(gpu.VramGb));
         return RenderApi::DX12;
     }
 
-    logger.Log(FillIn(kLogBorderline, {settings.PreferDx12 ? L"true" : L"false"}));
+    logger.Log(kLogBorderline, settings.PreferDx12 ? L"true" : L"false");
     return settings.PreferDx12 ? RenderApi::DX12 : RenderApi::DX11;
 }

@@ -1,8 +1,8 @@
 #include "hardware/cpu_identification.h"
 
 #include "config/text_routines.h"
-#include "log/fill_in.h"
 #include "log/log_messages.h"
+#include "log/logger.h"
 
 namespace {
 constexpr long kSuccess = 0;
@@ -29,4 +29,4 @@ std::optional<std::wstring> ProcessorNameFrom(const RegistryValueRead& read)
     return Trim(name);
 }
 
-std::wstring CpuLine(const CpuInfo& cpu) { return FillIn(kLogCpu, {cpu.Name, std::to_wstring(cpu.Threads)}); }
+void LogCpu(Logger& logger, const CpuInfo& cpu) { logger.Log(kLogCpu, cpu.Name, std::to_wstring(cpu.Threads)); }

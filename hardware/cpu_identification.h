@@ -7,6 +7,8 @@
 
 #include "hardware/cpu_info.h"
 
+class Logger;
+
 // The outcome of reading the processor name from the registry, as plain data.
 struct RegistryValueRead {
     long Status = 0;                  // the registry call's result; 0 is success
@@ -23,5 +25,5 @@ std::uint32_t ThreadCountFrom(unsigned activeProcessors, unsigned systemProcesso
 // The trimmed name, or nothing when the read failed or was not a REG_SZ.
 std::optional<std::wstring> ProcessorNameFrom(const RegistryValueRead& read);
 
-// "CPU: <name>, Threads=<count>"
-std::wstring CpuLine(const CpuInfo& cpu);
+// Logs "CPU: <name>, Threads=<count>".
+void LogCpu(Logger& logger, const CpuInfo& cpu);

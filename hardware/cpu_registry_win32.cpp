@@ -54,6 +54,6 @@ CpuInfo DetectCpu(Logger& logger)
     } else {
         logger.Log(kLogCpuNameUnreadable);
     }
-    logger.Log(CpuLine(cpu));
+    LogCpu(logger, cpu);
     return cpu;
 }

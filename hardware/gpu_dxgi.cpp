@@ -63,6 +63,6 @@ GpuInfo DetectGpu(Logger& logger, void (*driverLoaded)())
     }
     const GpuInfo chosen = ChooseAdapter(DescribeAdapters(*factory.Get()));
     if (driverLoaded) driverLoaded();
-    logger.Log(GpuSelectionLine(chosen));
+    LogGpuSelection(logger, chosen);
     return chosen;
 }

@@ -1,8 +1,8 @@
 #include "hardware/gpu_selection.h"
 
 #include "config/text_routines.h"
-#include "log/fill_in.h"
 #include "log/log_messages.h"
+#include "log/logger.h"
 #include "log/number_format.h"
 
 GpuInfo ChooseAdapter(const std::vector<AdapterDescription>& adapters)
@@ -20,7 +20,7 @@ GpuInfo ChooseAdapter(const std::vector<AdapterDescription>& adapters)
     return chosen;
 }
 
-std::wstring GpuSelectionLine(const GpuInfo& gpu)
+void LogGpuSelection(Logger& logger, const GpuInfo& gpu)
 {
-    return FillIn(kLogGpuSelected, {gpu.Name, FormatFixed6(gpu.VramGb)});
+    logger.Log(kLogGpuSelected, gpu.Name, FormatFixed6(gpu.VramGb));
 }

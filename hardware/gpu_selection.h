@@ -6,6 +6,8 @@
 
 #include "hardware/gpu_info.h"
 
+class Logger;
+
 // What the adapter choice needs to know of one enumerated adapter.
 struct AdapterDescription {
     std::wstring Name;
@@ -17,5 +19,5 @@ struct AdapterDescription {
 // most dedicated memory; on a tie the later one wins.
 GpuInfo ChooseAdapter(const std::vector<AdapterDescription>& adapters);
 
-// "Seçilen GPU: <name>, VRAM=<GiB with six decimals> GB"
-std::wstring GpuSelectionLine(const GpuInfo& gpu);
+// Logs "Seçilen GPU: <name>, VRAM=<GiB with six decimals> GB".
+void LogGpuSelection(Logger& logger, const GpuInfo& gpu);

@@ -1,7 +1,7 @@
 #include "launch/game_command_line.h"
 
-#include "log/fill_in.h"
 #include "log/log_messages.h"
+#include "log/logger.h"
 
 std::wstring QuoteIfNeeded(const std::wstring& text)
 {
@@ -60,8 +60,7 @@ std::wstring GameCommandLine(const std::filesystem::path& exe, const std::wstrin
 
 bool FitsCommandLineLimit(const std::wstring& commandLine) { return commandLine.size() + 1 <= kCommandLineLimit; }
 
-std::wstring CommandLineTooLongLine(const std::wstring& commandLine)
+void LogCommandLineTooLong(Logger& logger, const std::wstring& commandLine)
 {
-    return FillIn(kLogCommandLineTooLong,
-                  {std::to_wstring(commandLine.size() + 1), std::to_wstring(kCommandLineLimit)});
+    logger.Log(kLogCommandLineTooLong, std::to_wstring(commandLine.size() + 1), std::to_wstring(kCommandLineLimit));
 }

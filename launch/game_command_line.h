@@ -8,6 +8,8 @@
 #include "config/launcher_settings.h"
 #include "decision/render_api.h"
 
+class Logger;
+
 using GameArgList = std::vector<std::wstring>;
 
 // Wraps the text in double quotes when it holds a space or a tab; nothing
@@ -39,6 +41,6 @@ constexpr std::size_t kCommandLineLimit = 32767;
 // Whether the command line, its terminating NUL included, fits in kCommandLineLimit.
 bool FitsCommandLineLimit(const std::wstring& commandLine);
 
-// The log line for a command line that does not fit: its length, NUL
-// included, and the limit.
-std::wstring CommandLineTooLongLine(const std::wstring& commandLine);
+// Logs that the command line does not fit: its length, NUL included, and the
+// limit.
+void LogCommandLineTooLong(Logger& logger, const std::wstring& commandLine);

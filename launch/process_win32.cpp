@@ -19,7 +19,7 @@ int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentTex
 {
     const std::wstring commandLine = GameCommandLine(exe, argumentText);
     if (!FitsCommandLineLimit(commandLine)) {
-        logger.Log(CommandLineTooLongLine(commandLine));
+        LogCommandLineTooLong(logger, commandLine);
         return 2;
     }
     // CreateProcessW may write into the command line it is given.
@@ -32,7 +32,7 @@ int LaunchGame(const std::filesystem::path& exe, const std::wstring& argumentTex
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
         const DWORD error = GetLastError();
-        logger.Log(FillIn(kLogCreateProcessFailed, {std::to_wstring(error)}));
+        logger.Log(kLogCreateProcessFailed, std::to_wstring(error));
         return 2;
     }
     // Closed at once, the thread first; the game runs on by itself.

@@ -19,7 +19,6 @@
 #include "launcher/own_path.h"
 #include "launcher/run_trace.h"
 #include "launcher/user_log.h"
-#include "log/fill_in.h"
 #include "log/log_messages.h"
 #include "log/logger.h"
 
@@ -40,20 +39,20 @@ int RunFromTheBanner(int argc, const wchar_t* const* argv, const std::filesystem
     const RenderApi api = commandLine.ForceDx11   ? RenderApi::DX11
                           : commandLine.ForceDx12 ? RenderApi::DX12
                                                   : DecideRenderApi(gpu, cpu.Threads, settings, logger);
-    logger.Log(FillIn(kLogDecision, {SwitchText(api)}));
+    logger.Log(kLogDecision, SwitchText(api));
 
     const GameExeLocation game = FindGameExe(launcherFolder, settings, GameExeTestFor(ownExe));
     if (!game.Found) {
-        logger.Log(FillIn(kLogGameNotFound, {game.Path.wstring()}));
+        logger.Log(kLogGameNotFound, game.Path.wstring());
         return 1;
     }
     const std::filesystem::path& gameExe = game.Path;
 
     const std::wstring argumentText = JoinArgs(BuildGameArgList(settings, api, commandLine.PassThroughArgs), L" ");
-    logger.Log(FillIn(kLogStarting, {GameCommandLine(gameExe, argumentText)}));
+    logger.Log(kLogStarting, GameCommandLine(gameExe, argumentText));
     RunTrace::KeepCrashTraceFirst();
     const int exitCode = LaunchGame(gameExe, argumentText, gameExe.parent_path(), logger);
-    logger.Log(FillIn(kLogExited, {std::to_wstring(exitCode)}));
+    logger.Log(kLogExited, std::to_wstring(exitCode));
     return exitCode;
 }
 

@@ -111,7 +111,7 @@ private:
 
 bool FirstEnding() { return !trace.Ended.exchange(true); }
 
-void WriteNowOnce(const wchar_t* message)
+void WriteNowOnce(const LogMessage<0>& message)
 {
     if (!FirstEnding()) return;
     const TraceEntry entry;
@@ -132,9 +132,9 @@ void WriteCrashLines(const EXCEPTION_POINTERS& info)
     if (info.ContextRecord) CollectOwnFrames(*info.ContextRecord, trace.Own, facts);
     CrashValues values;
     FormatCrashValues(facts, values);
-    log->WriteNow({{kLogCrash, {values.Code, values.Fault}},
-                   {kLogCrashFrames, {values.Frames}},
-                   {kLogCrashBuild, {kVersion, trace.BuildId}}});
+    log->WriteNow({Logger::UrgentLine(kLogCrash, values.Code, values.Fault),
+                   Logger::UrgentLine(kLogCrashFrames, values.Frames),
+                   Logger::UrgentLine(kLogCrashBuild, kVersion, trace.BuildId)});
 }
 
 // Tells the crash, once per dispatch and once per run, if it is to be told.
@@ -380,6 +380,6 @@ RunTrace::~RunTrace()
         wchar_t seconds[24];
         std::swprintf(seconds, std::size(seconds), L"%llu",
                       static_cast<unsigned long long>((GetTickCount64() - startTick_) / 1000));
-        logger_.WriteNow(kLogSlowRunEnded, {seconds});
+        logger_.WriteNow(kLogSlowRunEnded, seconds);
     }
 }

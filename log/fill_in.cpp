@@ -19,10 +19,10 @@ void WalkPattern(const wchar_t* pattern, const Value* values, std::size_t count,
 
 }  // namespace
 
-std::wstring FillIn(const wchar_t* pattern, std::initializer_list<std::wstring> values)
+std::wstring FillInPattern(const wchar_t* pattern, const std::wstring_view* values, std::size_t count)
 {
     std::wstring text;
-    WalkPattern(pattern, values.begin(), values.size(), [&text](std::wstring_view piece) { text += piece; });
+    WalkPattern(pattern, values, count, [&text](std::wstring_view piece) { text += piece; });
     return text;
 }
 

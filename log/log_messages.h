@@ -1,45 +1,48 @@
 #pragma once
 
-// Every text the launcher writes to its log. "{}" marks a value that FillIn
-// puts in, in order. README.txt explains each message in READING THE LOG, in
-// an entry line that reads as the message does here with <a name> for each
-// value; the release check holds the two together and refuses a log text
-// that comes from anywhere else.
+#include "log/log_message.h"
 
-constexpr wchar_t kLogBanner[] = L"=== Orvel launcher başladı ===";
-constexpr wchar_t kLogConfigMissing[] = L"Config bulunamadı, varsayılanlar kullanılacak.";
-constexpr wchar_t kLogConfigUnreadable[] = L"Config açılamadı, varsayılanlar kullanılacak.";
-constexpr wchar_t kLogConfigLoading[] = L"Config yükleniyor: {}";
-constexpr wchar_t kLogConfigLoaded[] = L"Config yüklendi.";
-constexpr wchar_t kLogBothSwitches[] = L"Hem -dx11 hem -dx12 verildi, -dx12 öncelikli.";
-constexpr wchar_t kLogGpuSelected[] = L"Seçilen GPU: {}, VRAM={} GB";
-constexpr wchar_t kLogDxgiFactoryFailed[] = L"DXGI Factory oluşturulamadı.";
-constexpr wchar_t kLogCpuNameUnreadable[] = L"CPU adı registry'den okunamadı.";
-constexpr wchar_t kLogCpu[] = L"CPU: {}, Threads={}";
-constexpr wchar_t kLogCpuWeak[] = L"CPU zayıf: Threads={} < {} → DX11";
-constexpr wchar_t kLogNvidiaRtx[] = L"NVIDIA RTX tespit (model={})";
-constexpr wchar_t kLogAmdRx[] = L"AMD RX tespit (model={})";
-constexpr wchar_t kLogHighVram[] = L"Yüksek VRAM nedeniyle DX12 ({} GB)";
-constexpr wchar_t kLogBorderline[] = L"Sınır durum → PreferDx12={}";
-constexpr wchar_t kLogDecision[] = L"Karar: {}";
-constexpr wchar_t kLogGameNotFound[] = L"HATA: Oyun exe bulunamadı: {}";
-constexpr wchar_t kLogStarting[] = L"Çalıştırılıyor: {}";
-constexpr wchar_t kLogCommandLineTooLong[] = L"HATA: Komut satırı çok uzun: {} karakter, sınır {}";
-constexpr wchar_t kLogCreateProcessFailed[] = L"CreateProcessW başarısız. Hata: {}";
-constexpr wchar_t kLogExited[] = L"Orvel launcher çıktı (rc={})";
+// Every text the launcher writes to its log. "{}" marks a value that FillIn
+// puts in, in order; the type says how many. README.txt and BENIOKU.txt
+// explain each message in their guide to the log, in an entry line that reads
+// as the message does here with <a name> for each value; the release check
+// holds the three together.
+
+constexpr LogMessage<0> kLogBanner{L"=== Orvel launcher başladı ==="};
+constexpr LogMessage<0> kLogConfigMissing{L"Config bulunamadı, varsayılanlar kullanılacak."};
+constexpr LogMessage<0> kLogConfigUnreadable{L"Config açılamadı, varsayılanlar kullanılacak."};
+constexpr LogMessage<1> kLogConfigLoading{L"Config yükleniyor: {}"};
+constexpr LogMessage<0> kLogConfigLoaded{L"Config yüklendi."};
+constexpr LogMessage<0> kLogBothSwitches{L"Hem -dx11 hem -dx12 verildi, -dx12 öncelikli."};
+constexpr LogMessage<2> kLogGpuSelected{L"Seçilen GPU: {}, VRAM={} GB"};
+constexpr LogMessage<0> kLogDxgiFactoryFailed{L"DXGI Factory oluşturulamadı."};
+constexpr LogMessage<0> kLogCpuNameUnreadable{L"CPU adı registry'den okunamadı."};
+constexpr LogMessage<2> kLogCpu{L"CPU: {}, Threads={}"};
+constexpr LogMessage<2> kLogCpuWeak{L"CPU zayıf: Threads={} < {} → DX11"};
+constexpr LogMessage<1> kLogNvidiaRtx{L"NVIDIA RTX tespit (model={})"};
+constexpr LogMessage<1> kLogAmdRx{L"AMD RX tespit (model={})"};
+constexpr LogMessage<1> kLogHighVram{L"Yüksek VRAM nedeniyle DX12 ({} GB)"};
+constexpr LogMessage<1> kLogBorderline{L"Sınır durum → PreferDx12={}"};
+constexpr LogMessage<1> kLogDecision{L"Karar: {}"};
+constexpr LogMessage<1> kLogGameNotFound{L"HATA: Oyun exe bulunamadı: {}"};
+constexpr LogMessage<1> kLogStarting{L"Çalıştırılıyor: {}"};
+constexpr LogMessage<2> kLogCommandLineTooLong{L"HATA: Komut satırı çok uzun: {} karakter, sınır {}"};
+constexpr LogMessage<1> kLogCreateProcessFailed{L"CreateProcessW başarısız. Hata: {}"};
+constexpr LogMessage<1> kLogExited{L"Orvel launcher çıktı (rc={})"};
 
 // A run that cannot end normally: each follows the lines written so far.
-constexpr wchar_t kLogStillRunning[] = L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor.";
-constexpr wchar_t kLogSlowRunEnded[] = L"Launcher {} saniyede bitti.";
-constexpr wchar_t kLogEndedByClose[] = L"Launcher, konsol penceresi kapatıldığı için sonlandı.";
-constexpr wchar_t kLogEndedByCtrlC[] = L"Launcher, Ctrl+C ile sonlandırıldı.";
-constexpr wchar_t kLogEndedByCtrlBreak[] = L"Launcher, Ctrl+Break ile sonlandırıldı.";
-constexpr wchar_t kLogOutOfMemory[] = L"HATA: Bellek yetersiz, launcher durdu.";
-constexpr wchar_t kLogUnexpectedException[] = L"HATA: Beklenmeyen bir C++ istisnası, launcher durdu.";
-constexpr wchar_t kLogTerminate[] = L"HATA: Launcher std::terminate ile sonlandı.";
-constexpr wchar_t kLogAbort[] = L"HATA: Launcher abort() ile sonlandı.";
-constexpr wchar_t kLogPureVirtualCall[] = L"HATA: Launcher saf sanal işlev çağrısı (pure virtual call) ile sonlandı.";
-constexpr wchar_t kLogInvalidParameter[] = L"HATA: Launcher geçersiz parametre (invalid parameter) ile sonlandı.";
-constexpr wchar_t kLogCrash[] = L"HATA: Orvel launcher çöktü. İstisna kodu: {}, adres: {}";
-constexpr wchar_t kLogCrashFrames[] = L"HATA: Launcher çağrı zinciri: {}";
-constexpr wchar_t kLogCrashBuild[] = L"HATA: Launcher sürümü: {}, derleme kimliği (build ID): {}";
+constexpr LogMessage<0> kLogStillRunning{L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor."};
+constexpr LogMessage<1> kLogSlowRunEnded{L"Launcher {} saniyede bitti."};
+constexpr LogMessage<0> kLogEndedByClose{L"Launcher, konsol penceresi kapatıldığı için sonlandı."};
+constexpr LogMessage<0> kLogEndedByCtrlC{L"Launcher, Ctrl+C ile sonlandırıldı."};
+constexpr LogMessage<0> kLogEndedByCtrlBreak{L"Launcher, Ctrl+Break ile sonlandırıldı."};
+constexpr LogMessage<0> kLogOutOfMemory{L"HATA: Bellek yetersiz, launcher durdu."};
+constexpr LogMessage<0> kLogUnexpectedException{L"HATA: Beklenmeyen bir C++ istisnası, launcher durdu."};
+constexpr LogMessage<0> kLogTerminate{L"HATA: Launcher std::terminate ile sonlandı."};
+constexpr LogMessage<0> kLogAbort{L"HATA: Launcher abort() ile sonlandı."};
+constexpr LogMessage<0> kLogPureVirtualCall{
+    L"HATA: Launcher saf sanal işlev çağrısı (pure virtual call) ile sonlandı."};
+constexpr LogMessage<0> kLogInvalidParameter{L"HATA: Launcher geçersiz parametre (invalid parameter) ile sonlandı."};
+constexpr LogMessage<2> kLogCrash{L"HATA: Orvel launcher çöktü. İstisna kodu: {}, adres: {}"};
+constexpr LogMessage<1> kLogCrashFrames{L"HATA: Launcher çağrı zinciri: {}"};
+constexpr LogMessage<2> kLogCrashBuild{L"HATA: Launcher sürümü: {}, derleme kimliği (build ID): {}"};

@@ -1,6 +1,5 @@
 #include "log/logger.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "log/fill_in.h"
@@ -49,12 +48,6 @@ private:
 
 }  // namespace
 
-Logger::UrgentLine::UrgentLine(const wchar_t* pattern, std::initializer_list<std::wstring_view> values) noexcept
-    : Pattern(pattern), Count(std::min(values.size(), kMaxValues))
-{
-    std::copy_n(values.begin(), Count, Values);
-}
-
 Logger::Logger(const std::filesystem::path& file, FallbackFile fallback) : file_(OpenWithFallback(file, fallback))
 {
     if (file_) pending_.reserve(kPendingRoom);
@@ -66,7 +59,7 @@ Logger::~Logger()
     WritePending();
 }
 
-void Logger::Log(const std::wstring& message)
+void Logger::Add(const std::wstring& message)
 {
     if (!file_) return;
     const std::string line = EncodeUtf8(FormatLogLine(LocalTimestamp(), message));
@@ -87,7 +80,7 @@ void Logger::WriteNow(std::initializer_list<UrgentLine> lines) noexcept
     std::size_t size = 0;
     for (const UrgentLine& line : lines) {
         wchar_t message[kUrgentLineChars];
-        const std::size_t length = FillInto(message, std::size(message), line.Pattern, line.Values, line.Count);
+        const std::size_t length = FillInto(message, std::size(message), line.pattern_, line.values_, line.count_);
         size += FormatLogLineUtf8(now, std::wstring_view(message, length), text + size, sizeof text - size);
     }
     // The calling thread may have been stopped inside Log: it must not wait

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "log/fill_in.h"
 #include "log/log_file.h"
+#include "log/log_message.h"
 
 // The launcher's one reporting channel: timestamped lines appended to the log
 // file. Lines wait in memory and reach the file in whole-line writes, at the
@@ -25,15 +27,29 @@ public:
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
-    void Log(const std::wstring& message);
+    template <std::size_t Count, typename... Values>
+    void Log(const LogMessage<Count>& message, const Values&... values)
+    {
+        Add(FillIn(message, values...));
+    }
 
-    // One line for WriteNow: `pattern` filled in with `values` as FillIn does.
-    struct UrgentLine {
+    // One line for WriteNow: a message and its values, which must outlive it.
+    class UrgentLine {
+    public:
+        template <std::size_t Count, typename... Values>
+        UrgentLine(const LogMessage<Count>& message, const Values&... values) noexcept
+            : pattern_(message.Text()), values_{std::wstring_view(values)...}, count_(Count)
+        {
+            static_assert(sizeof...(Values) == Count, "a message takes as many values as its text has {}");
+            static_assert(Count <= kMaxValues, "an urgent line takes at most three values");
+        }
+
+    private:
+        friend class Logger;
         static constexpr std::size_t kMaxValues = 3;
-        UrgentLine(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept;
-        const wchar_t* Pattern;
-        std::wstring_view Values[kMaxValues];
-        std::size_t Count = 0;
+        const wchar_t* pattern_;
+        std::wstring_view values_[kMaxValues];
+        std::size_t count_;
     };
 
     // The longest WriteNow takes when another thread has the lines so far
@@ -48,12 +64,14 @@ public:
     // briefly for the lines so far. When another thread keeps them, or the
     // calling thread was inside Log, `lines` are written alone.
     void WriteNow(std::initializer_list<UrgentLine> lines) noexcept;
-    void WriteNow(const wchar_t* pattern, std::initializer_list<std::wstring_view> values = {}) noexcept
+    template <std::size_t Count, typename... Values>
+    void WriteNow(const LogMessage<Count>& message, const Values&... values) noexcept
     {
-        WriteNow({UrgentLine(pattern, values)});
+        WriteNow({UrgentLine(message, values...)});
     }
 
 private:
+    void Add(const std::wstring& message);
     void WritePending();
 
     LogFile file_;

@@ -194,15 +194,15 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
         EXPECT_EQ(static_cast<DWORD>(run.ExitCode), r.exitCode) << LogText(run);
         EXPECT_FALSE(run.Game);
         std::vector<std::wstring> before = LinesBeforeTheProbe(sandbox);
-        if (r.listed) before.push_back(FillIn(kLogGpuSelected, {L"Unknown GPU", L"0.000000"}));
+        if (r.listed) before.push_back(FillIn(kLogGpuSelected, L"Unknown GPU", L"0.000000"));
         ASSERT_EQ(run.Log.size(), before.size() + 3) << LogText(run);
         EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.end() - 3), before);
 
-        const std::wstring offset = Tail(run.Log[before.size()], FillIn(kLogCrash, {L"0xC0000005", r.module + L"+0x"}));
+        const std::wstring offset = Tail(run.Log[before.size()], FillIn(kLogCrash, L"0xC0000005", r.module + L"+0x"));
         const std::uint64_t rva = std::wcstoull(offset.c_str(), nullptr, 16);
         EXPECT_TRUE(rva >= faulting.First && rva < faulting.Last) << LogText(run);
 
-        const std::wstring frames = Tail(run.Log[before.size() + 1], FillIn(kLogCrashFrames, {L""}));
+        const std::wstring frames = Tail(run.Log[before.size() + 1], FillIn(kLogCrashFrames, L""));
         if (r.frames == Frames::None) {
             EXPECT_EQ(frames, L"yok");
         } else {
@@ -212,7 +212,7 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
                 << LogText(run);
         }
 
-        const std::wstring id = Tail(run.Log.back(), FillIn(kLogCrashBuild, {L"" ORVEL_VERSION_TEXT, L""}));
+        const std::wstring id = Tail(run.Log.back(), FillIn(kLogCrashBuild, L"" ORVEL_VERSION_TEXT, L""));
         EXPECT_EQ(id.size(), 32u) << LogText(run);
         EXPECT_TRUE(
             std::all_of(id.begin(), id.end(), [](wchar_t c) { return std::iswxdigit(c) && !std::iswupper(c); }));
@@ -228,14 +228,14 @@ TEST_F(BrokenDriver, OtherEndsInTheDriverLeaveTheLinesAndWhatEndedTheRun)
         std::size_t lines;  // in all
         DWORD exitCode;
     };
-    const std::wstring unknownGpu = FillIn(kLogGpuSelected, {L"Unknown GPU", L"0.000000"});
+    const std::wstring unknownGpu = FillIn(kLogGpuSelected, L"Unknown GPU", L"0.000000");
     const Row rows[] = {
-        {L"abort", kLogAbort, 4, 3},
-        {L"throw", kLogUnexpectedException, 4, 2},
+        {L"abort", kLogAbort.Text(), 4, 3},
+        {L"throw", kLogUnexpectedException.Text(), 4, 2},
         // On the driver's own thread: its runtime's std::terminate aborts.
-        {L"uncaught", kLogAbort, 4, 3},
-        {L"msvcthrow", FillIn(kLogCrash, {L"0xE06D7363", L"kernelbase.dll+0x"}), 6, 0xE06D7363},
-        {L"heap", FillIn(kLogCrash, {L"0xC0000374", L"kernelbase.dll+0x"}), 6, 0xC0000374},
+        {L"uncaught", kLogAbort.Text(), 4, 3},
+        {L"msvcthrow", FillIn(kLogCrash, L"0xE06D7363", L"kernelbase.dll+0x"), 6, 0xE06D7363},
+        {L"heap", FillIn(kLogCrash, L"0xC0000374", L"kernelbase.dll+0x"), 6, 0xC0000374},
         // Exceptions that the runtime's filter lets go on end nothing.
         {L"recover", unknownGpu, 8, 0},
         // Too little stack left on the faulting thread to tell it.
@@ -265,8 +265,8 @@ TEST_F(BrokenDriver, ListingThatNeverReturnsLeavesTheLinesSoFarAfterTenSeconds)
     const UniqueHandle launcher{sandbox.Start({L"-dx12"}, WithBrokenDriver(L"hang"))};
     ASSERT_TRUE(launcher);
     std::vector<std::wstring> want = LinesBeforeTheProbe(sandbox);
-    want.push_back(kLogStillRunning);
-    EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning), want);
+    want.push_back(kLogStillRunning.Text());
+    EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning.Text()), want);
     EXPECT_EQ(WaitForSingleObject(launcher.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the launcher ended";
 }
 
@@ -281,8 +281,8 @@ TEST_F(BrokenDriver, SlowListingThatEndsLeavesTheStillRunningLineAndTheRunsLengt
     const UniqueHandle launcher{sandbox.Start({L"-dx12"}, WithBrokenDriver(L"slow"))};
     ASSERT_TRUE(launcher);
     std::vector<std::wstring> want = LinesBeforeTheProbe(sandbox);
-    want.push_back(kLogStillRunning);
-    EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning), want);
+    want.push_back(kLogStillRunning.Text());
+    EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning.Text()), want);
     const ULONGLONG seen = GetTickCount64() - started;
     EXPECT_TRUE(seen >= 9000 && seen <= 12000) << seen << " ms";
     ASSERT_EQ(WaitForSingleObject(launcher.get(), 60000), WAIT_OBJECT_0);
@@ -291,10 +291,10 @@ TEST_F(BrokenDriver, SlowListingThatEndsLeavesTheStillRunningLineAndTheRunsLengt
     EXPECT_EQ(code, 0u);
     const std::vector<std::wstring> log = ReadLogMessages(sandbox.LogFile());
     ASSERT_GE(log.size(), 6u);
-    EXPECT_EQ(std::count(log.begin(), log.end(), std::wstring(kLogStillRunning)), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), std::wstring(kLogStillRunning.Text())), 1);
     EXPECT_EQ(log[log.size() - 3], L"Çalıştırılıyor: " + QuoteIfNeeded(game.wstring()) + L" -DX12");
     EXPECT_EQ(log[log.size() - 2], L"Orvel launcher çıktı (rc=0)");
-    EXPECT_TRUE(log.back() == FillIn(kLogSlowRunEnded, {L"12"}) || log.back() == FillIn(kLogSlowRunEnded, {L"13"}))
+    EXPECT_TRUE(log.back() == FillIn(kLogSlowRunEnded, L"12") || log.back() == FillIn(kLogSlowRunEnded, L"13"))
         << LogText(RunResult{0, log, {}});
 }
 

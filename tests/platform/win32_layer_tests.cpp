@@ -63,7 +63,7 @@ TEST(Win32Layer, LogFileIsSharedForReadingAndWritingWhileOpen)
     const TempFolder folder;
     const auto file = folder.Path() / L"OrvelLauncher.log";
     Logger logger(file);
-    logger.Log(L"open");
+    logger.Log(kLogBanner);
     EXPECT_TRUE(OpenExisting(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
 }
 
@@ -143,20 +143,22 @@ TEST(Win32Layer, RunTraceHandlersWriteOnceWhileTheTraceIsOpenAndNothingAfter)
         bool ending;  // else it may be written again, and the run's length follows at the close
     };
     const Row rows[] = {
-        {"Ctrl+C", [] { return LONG{LeaveEndTrace(CTRL_C_EVENT)}; }, FALSE, kLogEndedByCtrlC, 1, true},
-        {"Ctrl+Break", [] { return LONG{LeaveEndTrace(CTRL_BREAK_EVENT)}; }, FALSE, kLogEndedByCtrlBreak, 1, true},
-        {"closed window", [] { return LONG{LeaveEndTrace(CTRL_CLOSE_EVENT)}; }, FALSE, kLogEndedByClose, 1, true},
+        {"Ctrl+C", [] { return LONG{LeaveEndTrace(CTRL_C_EVENT)}; }, FALSE, kLogEndedByCtrlC.Text(), 1, true},
+        {"Ctrl+Break", [] { return LONG{LeaveEndTrace(CTRL_BREAK_EVENT)}; }, FALSE, kLogEndedByCtrlBreak.Text(), 1,
+         true},
+        {"closed window", [] { return LONG{LeaveEndTrace(CTRL_CLOSE_EVENT)}; }, FALSE, kLogEndedByClose.Text(), 1,
+         true},
         {"log-off", [] { return LONG{LeaveEndTrace(CTRL_LOGOFF_EVENT)}; }, FALSE, L"", 0, true},
         {"crash", [&] { return LeaveCrashTrace(&crash); }, EXCEPTION_CONTINUE_SEARCH,
-         FillIn(kLogCrash, {L"0xC0000005", L"OrvelLauncher.exe+0x"}), 3, true},
-        {"still running", [] { return (LeaveStillRunningTrace(), LONG{0}); }, 0, kLogStillRunning, 1, false},
+         FillIn(kLogCrash, L"0xC0000005", L"OrvelLauncher.exe+0x"), 3, true},
+        {"still running", [] { return (LeaveStillRunningTrace(), LONG{0}); }, 0, kLogStillRunning.Text(), 1, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         const TempFolder folder;
         const auto file = folder.Path() / L"OrvelLauncher.log";
         Logger logger(file);
-        logger.Log(L"before");
+        logger.Log(kLogBanner);
         {
             const RunTrace trace(logger, L"C:\\Games\\OrvelLauncher.exe");
             EXPECT_EQ(r.call(), r.returns);
@@ -167,13 +169,13 @@ TEST(Win32Layer, RunTraceHandlersWriteOnceWhileTheTraceIsOpenAndNothingAfter)
             const std::vector<std::wstring> log = ReadLogMessages(file);
             ASSERT_EQ(log.size(), r.lines == 0 ? 0 : 1 + r.lines);
             if (r.lines > 0) {
-                EXPECT_EQ(log[0], L"before");
+                EXPECT_EQ(log[0], kLogBanner.Text());
                 EXPECT_EQ(log[1].rfind(r.first, 0), 0u) << testing::PrintToString(log[1]);
             }
         }
         std::vector<std::wstring> want = ReadLogMessages(file);
         if (!r.ending) {
-            EXPECT_EQ(want.back(), FillIn(kLogSlowRunEnded, {L"0"}));
+            EXPECT_EQ(want.back(), FillIn(kLogSlowRunEnded, L"0"));
         }
         EXPECT_EQ(r.call(), r.returns);
         EXPECT_EQ(ReadLogMessages(file), want);
@@ -193,8 +195,8 @@ TEST(Win32Layer, WriteNowKeepsADyingRunWaitingNoLongerThanItsBound)
     ASSERT_TRUE(holder);
     ASSERT_TRUE(TakeLogTurn(holder.get()));
     Logger logger(file);
-    logger.Log(L"before");
-    std::thread inLog([&logger] { logger.Log(std::wstring(100000, L'x')); });
+    logger.Log(kLogBanner);
+    std::thread inLog([&logger] { logger.Log(kLogStarting, std::wstring(100000, L'x')); });
     Sleep(200);
     const ULONGLONG start = GetTickCount64();
     logger.WriteNow(kLogStillRunning);

@@ -41,7 +41,7 @@ TEST(CrashReport, LinesNameTheCodeTheModulesWithOffsetsAndTheBuild)
         SCOPED_TRACE(r.what);
         CrashValues values;
         FormatCrashValues(r.facts, values);
-        EXPECT_EQ(FillIn(kLogCrash, {values.Code, values.Fault}), r.fault);
+        EXPECT_EQ(FillIn(kLogCrash, values.Code, values.Fault), r.fault);
         EXPECT_EQ(std::wstring(values.Frames), r.frames);
     }
     // Too many frames for the count, and a module name that overruns the

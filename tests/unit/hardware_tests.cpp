@@ -3,6 +3,7 @@
 #include "hardware/cpu_identification.h"
 #include "hardware/gpu_model.h"
 #include "hardware/gpu_selection.h"
+#include "tests/support/captured_log.h"
 
 namespace {
 
@@ -58,10 +59,14 @@ TEST(ChooseAdapter, MostDedicatedMemoryWinsAndSoftwareNeverDoes)
 
 TEST(ChooseAdapter, SelectionLinePrintsMemoryWithSixDecimals)
 {
-    EXPECT_EQ(GpuSelectionLine({L"NVIDIA GeForce RTX 3060", 8.0}),
-              L"Seçilen GPU: NVIDIA GeForce RTX 3060, VRAM=8.000000 GB");
-    EXPECT_EQ(GpuSelectionLine({L"Odd", 3.9990234375}), L"Seçilen GPU: Odd, VRAM=3.999023 GB");
-    EXPECT_EQ(GpuSelectionLine(GpuInfo{}), L"Seçilen GPU: Unknown GPU, VRAM=0.000000 GB");
+    EXPECT_EQ(CapturedLog([](Logger& logger) {
+                  LogGpuSelection(logger, {L"NVIDIA GeForce RTX 3060", 8.0});
+                  LogGpuSelection(logger, {L"Odd", 3.9990234375});
+                  LogGpuSelection(logger, GpuInfo{});
+              }),
+              (std::vector<std::wstring>{L"Seçilen GPU: NVIDIA GeForce RTX 3060, VRAM=8.000000 GB",
+                                         L"Seçilen GPU: Odd, VRAM=3.999023 GB",
+                                         L"Seçilen GPU: Unknown GPU, VRAM=0.000000 GB"}));
 }
 
 TEST(GpuModel, FamiliesAndModelNumbersFromAdapterNames)
@@ -144,6 +149,9 @@ TEST(CpuIdentification, ThreadCountFallsBackToTheSystemThenOne)
     EXPECT_EQ(ThreadCountFrom(16, 4), 16u);
     EXPECT_EQ(ThreadCountFrom(0, 4), 4u);
     EXPECT_EQ(ThreadCountFrom(0, 0), 1u);
-    EXPECT_EQ(CpuLine({L"", 1}), L"CPU: , Threads=1");
-    EXPECT_EQ(CpuLine({L"Unknown CPU", 8}), L"CPU: Unknown CPU, Threads=8");
+    EXPECT_EQ(CapturedLog([](Logger& logger) {
+                  LogCpu(logger, {L"", 1});
+                  LogCpu(logger, {L"Unknown CPU", 8});
+              }),
+              (std::vector<std::wstring>{L"CPU: , Threads=1", L"CPU: Unknown CPU, Threads=8"}));
 }

@@ -5,6 +5,7 @@
 
 #include "log/fill_in.h"
 #include "log/log_line.h"
+#include "log/log_messages.h"
 #include "log/logger.h"
 #include "log/number_format.h"
 #include "tests/support/log_reading.h"
@@ -33,7 +34,7 @@ TEST(LogLine, FillInPutsValuesInOrderAndLeavesThemAsTheyAre)
 {
     struct Row {
         const wchar_t* pattern;
-        std::initializer_list<std::wstring> values;
+        std::vector<std::wstring_view> values;
         const wchar_t* want;
     };
     const Row rows[] = {
@@ -44,7 +45,7 @@ TEST(LogLine, FillInPutsValuesInOrderAndLeavesThemAsTheyAre)
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.want);
-        EXPECT_EQ(FillIn(r.pattern, r.values), r.want);
+        EXPECT_EQ(FillInPattern(r.pattern, r.values.data(), r.values.size()), r.want);
     }
     // The fixed-buffer form, filled to exactly its capacity and one short of
     // it: cut, terminated, and nothing written past the buffer.
@@ -155,17 +156,18 @@ TEST(Logger, AppendsAfterExistingContentAndNeverTruncates)
     WriteFileBytes(file, earlier);
     {
         Logger logger(file);
-        logger.Log(L"=== Orvel launcher başladı ===");
-        logger.Log(L"Sınır durum → PreferDx12=true");
+        logger.Log(kLogBanner);
+        logger.Log(kLogBorderline, L"true");
     }
     {
         Logger logger(file);
-        logger.Log(L"second");
+        logger.Log(kLogConfigLoaded);
     }
     const std::string bytes = ReadFileBytes(file);
     ASSERT_EQ(bytes.rfind(earlier, 0), 0u);
-    EXPECT_EQ(LogMessagesFrom(bytes), (std::vector<std::wstring>{L"earlier run", L"=== Orvel launcher başladı ===",
-                                                                 L"Sınır durum → PreferDx12=true", L"second"}));
+    EXPECT_EQ(LogMessagesFrom(bytes),
+              (std::vector<std::wstring>{L"earlier run", L"=== Orvel launcher başladı ===",
+                                         L"Sınır durum → PreferDx12=true", L"Config yüklendi."}));
 }
 
 TEST(Logger, LongRunsReachTheFileWhole)
@@ -175,9 +177,9 @@ TEST(Logger, LongRunsReachTheFileWhole)
     const std::wstring big(100000, L'ş');
     {
         Logger logger(file);
-        for (int i = 0; i < 3; ++i) logger.Log(big);
+        for (int i = 0; i < 3; ++i) logger.Log(kLogStarting, big);
     }
-    EXPECT_EQ(ReadLogMessages(file), (std::vector<std::wstring>(3, big)));
+    EXPECT_EQ(ReadLogMessages(file), (std::vector<std::wstring>(3, L"Çalıştırılıyor: " + big)));
 }
 
 TEST(Logger, UnopenableFileMakesLoggingSilent)
@@ -186,7 +188,7 @@ TEST(Logger, UnopenableFileMakesLoggingSilent)
     const auto file = folder.Path() / L"missing folder" / L"OrvelLauncher.log";
     {
         Logger logger(file);
-        logger.Log(L"nowhere to go");
+        logger.Log(kLogBanner);
     }
     EXPECT_FALSE(std::filesystem::exists(file));
 }
@@ -197,13 +199,13 @@ TEST(Logger, WriteNowWritesTheLinesSoFarThenItsOwnAndTheRestFollowsAtTheEnd)
     const auto file = folder.Path() / L"OrvelLauncher.log";
     {
         Logger logger(file);
-        logger.Log(L"=== Orvel launcher başladı ===");
-        logger.Log(L"Config yüklendi.");
-        logger.WriteNow(L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor.");
+        logger.Log(kLogBanner);
+        logger.Log(kLogConfigLoaded);
+        logger.WriteNow(kLogStillRunning);
         EXPECT_EQ(ReadLogMessages(file),
                   (std::vector<std::wstring>{L"=== Orvel launcher başladı ===", L"Config yüklendi.",
                                              L"Launcher 10 saniyedir bitmedi, hâlâ çalışıyor."}));
-        logger.Log(L"Karar: -DX12");
+        logger.Log(kLogDecision, L"-DX12");
     }
     const std::vector<std::wstring> log = ReadLogMessages(file);
     ASSERT_EQ(log.size(), 4u);
