@@ -16,6 +16,7 @@
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
 #include "tests/support/open_existing.h"
+#include "tests/support/wait_until.h"
 #include "version.h"
 
 namespace {
@@ -40,11 +41,12 @@ bool StartsWith(const std::wstring& text, const std::wstring& start) { return te
 std::vector<std::wstring> WaitForLine(const std::filesystem::path& log, const std::wstring& last)
 {
     std::vector<std::wstring> lines;
-    for (int i = 0; i < kLineWaitSeconds * 10; ++i) {
-        lines = ReadLogMessages(log);
-        if (!lines.empty() && lines.back() == last) break;
-        Sleep(100);
-    }
+    WaitUntil(
+        [&] {
+            lines = ReadLogMessages(log);
+            return !lines.empty() && lines.back() == last;
+        },
+        kLineWaitSeconds);
     return lines;
 }
 
@@ -65,14 +67,6 @@ protected:
         const auto driver = TestProgramFolder() / L"faulty" / L"dxgi.dll";
         ASSERT_TRUE(CopyFileW(driver.c_str(), (std::filesystem::path(system) / L"dxgi.dll").c_str(), FALSE))
             << GetLastError();
-    }
-
-    // The lines of a run up to the adapter probe.
-    std::vector<std::wstring> LinesBeforeTheProbe(const LauncherSandbox& sandbox) const
-    {
-        return {L"=== Orvel launcher başladı ===",
-                L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
-                L"Config yüklendi."};
     }
 };
 
@@ -193,7 +187,7 @@ TEST_F(BrokenDriver, CrashInTheDriverLeavesTheLinesAndWhereItCrashed)
         const RunResult run = sandbox.Run({L"-dx12"}, options);
         EXPECT_EQ(static_cast<DWORD>(run.ExitCode), r.exitCode) << LogText(run);
         EXPECT_FALSE(run.Game);
-        std::vector<std::wstring> before = LinesBeforeTheProbe(sandbox);
+        std::vector<std::wstring> before = OpeningLinesAnd(sandbox, {});
         if (r.listed) before.push_back(FillIn(kLogGpuSelected, L"Unknown GPU", L"0.000000"));
         ASSERT_EQ(run.Log.size(), before.size() + 3) << LogText(run);
         EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.end() - 3), before);
@@ -251,7 +245,7 @@ TEST_F(BrokenDriver, OtherEndsInTheDriverLeaveTheLinesAndWhatEndedTheRun)
         EXPECT_EQ(run.Game.has_value(), r.exitCode == 0);
         ASSERT_EQ(run.Log.size(), r.lines) << LogText(run);
         if (r.lines == 0) continue;
-        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.begin() + 3), LinesBeforeTheProbe(sandbox));
+        EXPECT_EQ(std::vector<std::wstring>(run.Log.begin(), run.Log.begin() + 3), OpeningLinesAnd(sandbox, {}));
         EXPECT_TRUE(StartsWith(run.Log[3], r.next)) << LogText(run);
     }
 }
@@ -264,7 +258,7 @@ TEST_F(BrokenDriver, ListingThatNeverReturnsLeavesTheLinesSoFarAfterTenSeconds)
     sandbox.WriteConfig("# defaults\r\n");
     const UniqueHandle launcher{sandbox.Start({L"-dx12"}, WithBrokenDriver(L"hang"))};
     ASSERT_TRUE(launcher);
-    std::vector<std::wstring> want = LinesBeforeTheProbe(sandbox);
+    std::vector<std::wstring> want = OpeningLinesAnd(sandbox, {});
     want.push_back(kLogStillRunning.Text());
     EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning.Text()), want);
     EXPECT_EQ(WaitForSingleObject(launcher.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the launcher ended";
@@ -280,7 +274,7 @@ TEST_F(BrokenDriver, SlowListingThatEndsLeavesTheStillRunningLineAndTheRunsLengt
     const ULONGLONG started = GetTickCount64();
     const UniqueHandle launcher{sandbox.Start({L"-dx12"}, WithBrokenDriver(L"slow"))};
     ASSERT_TRUE(launcher);
-    std::vector<std::wstring> want = LinesBeforeTheProbe(sandbox);
+    std::vector<std::wstring> want = OpeningLinesAnd(sandbox, {});
     want.push_back(kLogStillRunning.Text());
     EXPECT_EQ(WaitForLine(sandbox.LogFile(), kLogStillRunning.Text()), want);
     const ULONGLONG seen = GetTickCount64() - started;

@@ -5,6 +5,7 @@
 #include "launch/game_command_line.h"
 #include "tests/e2e/launcher_test.h"
 #include "tests/support/log_reading.h"
+#include "tests/support/wait_until.h"
 
 using GameLaunch = LauncherTest;
 
@@ -157,5 +158,6 @@ TEST_F(GameLaunch, LauncherDoesNotWaitForTheGame)
     ASSERT_TRUE(run.Game);
     EXPECT_FALSE(std::filesystem::exists(sandbox.LauncherFolder() / L"stand_in_done"));
     WriteFileBytes(sandbox.LauncherFolder() / L"stand_in_release", "");
-    EXPECT_TRUE(WaitForFile(sandbox.LauncherFolder() / L"stand_in_done", 30));
+    const auto done = sandbox.LauncherFolder() / L"stand_in_done";
+    EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(done); }, 30));
 }

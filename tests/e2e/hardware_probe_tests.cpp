@@ -42,16 +42,14 @@ TEST_F(HardwareProbes, FactoryThatCannotBeCreatedLeavesTheUnknownGpu)
     LauncherSandbox sandbox;
     sandbox.WriteConfig("CpuThreadMinForDx12=1\n");
     const RunResult run = sandbox.Run();
-    EXPECT_EQ(run.Log, Lines({
-                           L"=== Orvel launcher başladı ===",
-                           L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
-                           L"Config yüklendi.",
-                           L"DXGI Factory oluşturulamadı.",
-                           CpuLine(),
-                           L"Sınır durum → PreferDx12=true",
-                           L"Karar: -DX12",
-                           L"HATA: Oyun exe bulunamadı: " + (sandbox.LauncherFolder() / L"veldmoor.exe").wstring(),
-                       }));
+    EXPECT_EQ(run.Log, OpeningLinesAnd(sandbox, {
+                                                    L"DXGI Factory oluşturulamadı.",
+                                                    CpuLine(),
+                                                    L"Sınır durum → PreferDx12=true",
+                                                    L"Karar: -DX12",
+                                                    L"HATA: Oyun exe bulunamadı: " +
+                                                        (sandbox.LauncherFolder() / L"veldmoor.exe").wstring(),
+                                                }));
     EXPECT_EQ(run.ExitCode, 1);
 }
 

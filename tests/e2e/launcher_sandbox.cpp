@@ -179,15 +179,6 @@ std::filesystem::path TestProgramFolder()
     return std::filesystem::path(path).parent_path();
 }
 
-bool WaitForFile(const std::filesystem::path& path, int seconds)
-{
-    for (int i = 0; i < seconds * 50; ++i) {
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
 LauncherSandbox::LauncherSandbox(const std::filesystem::path& launcherSubfolder, const std::wstring& launcherName)
     : job_(KillOnCloseJob()), launcherFolder_(Root() / launcherSubfolder), launcherName_(launcherName)
 {

@@ -90,6 +90,3 @@ std::filesystem::path TestProgramFolder();
 // does not, or has none (an administrator with UAC off).
 UniqueHandle LimitedToken(bool& needed);
 bool CanRunUnelevated();
-
-// Waits for `path` to exist, up to `seconds`.
-bool WaitForFile(const std::filesystem::path& path, int seconds);

@@ -38,6 +38,18 @@ void LauncherTest::SetLocalAppData(const std::filesystem::path& folder)
 
 std::wstring LauncherTest::CpuLine() { return L"CPU: " + std::wstring(kCpuName) + L", Threads=" + Threads(); }
 
+std::vector<std::wstring> LauncherTest::OpeningLinesAnd(const LauncherSandbox& sandbox,
+                                                        std::initializer_list<std::wstring> rest)
+{
+    std::vector<std::wstring> lines{
+        L"=== Orvel launcher başladı ===",
+        L"Config yükleniyor: " + (sandbox.LauncherFolder() / L"Orvel.config.ini").wstring(),
+        L"Config yüklendi.",
+    };
+    lines.insert(lines.end(), rest);
+    return lines;
+}
+
 std::wstring LauncherTest::AdapterLine(const wchar_t* vram)
 {
     return L"Seçilen GPU: WineD3D DirectDraw Emulation, VRAM=" + std::wstring(vram) + L" GB";

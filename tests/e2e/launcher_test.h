@@ -30,7 +30,11 @@ protected:
     void SetLocalAppData(const std::filesystem::path& folder);
 
     static constexpr wchar_t kCpuName[] = L"Orvel Test CPU @ 3.00GHz";
-    static std::wstring CpuLine();                         // "CPU: <kCpuName>, Threads=<this machine's count>"
+    static std::wstring CpuLine();
+    // The run's first lines with a configuration beside the launcher, then `rest`.
+    static std::vector<std::wstring> OpeningLinesAnd(
+        const LauncherSandbox& sandbox,
+        std::initializer_list<std::wstring> rest);         // "CPU: <kCpuName>, Threads=<this machine's count>"
     static std::wstring AdapterLine(const wchar_t* vram);  // the no3d adapter with the given VRAM text
 
 private:

@@ -5,6 +5,7 @@
 #include "config/config_file.h"
 #include "config/text_routines.h"
 #include "log/logger.h"
+#include "sample_config.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/temp_folder.h"
 
@@ -41,16 +42,23 @@ LoadOutcome LoadFrom(const std::filesystem::path& path)
 
 }  // namespace
 
-TEST(LauncherSettings, DefaultsAreTheDocumentedOnes)
+TEST(LauncherSettings, DefaultsAreTheSampleConfigurations)
 {
-    const LauncherSettings s;
-    EXPECT_EQ(s.GameExeName, L"veldmoor.exe");
-    EXPECT_EQ(s.GameArgs, L"");
-    EXPECT_EQ(s.CpuThreadMinForDx12, 8);
-    EXPECT_EQ(s.NvidiaMinRtxModel, 3070);
-    EXPECT_EQ(s.AmdMinRxModel, 6800);
-    EXPECT_EQ(s.MinVramGbForDx12, 9);
-    EXPECT_TRUE(s.PreferDx12);
+    // The sample shows every key at its default, commented out: with the
+    // comment marks taken away, it sets every field, and to its default.
+    std::string uncommented;
+    std::istringstream sample(kSampleConfig);
+    std::size_t keys = 0;
+    for (std::string line; std::getline(sample, line);) {
+        if (line.rfind("# ", 0) != 0) continue;
+        uncommented += line.substr(2) + "\n";
+        ++keys;
+    }
+    EXPECT_EQ(keys, 7u);
+    LauncherSettings changed{L"other.exe", L"-x", 1, 1, 1, 1, false};
+    std::istringstream stream(uncommented);
+    ApplyConfigStream(stream, changed);
+    EXPECT_TRUE(SameSettings(changed, LauncherSettings{})) << uncommented;
 }
 
 TEST(ConfigLine, EachExampleLineHasItsEffect)
