@@ -16,7 +16,9 @@
 
 #include "launcher/crash_forensics_win32.h"
 #include "launcher/crash_report.h"
+#include "launcher/filter_chain_win32.h"
 #include "launcher/run_trace.h"
+#include "launcher/watchdog_win32.h"
 #include "log/log_messages.h"
 #include "log/logger.h"
 #include "version.h"
@@ -24,7 +26,6 @@
 namespace {
 
 constexpr DWORD kStillRunningAfterMs = 10000;
-constexpr DWORD kWatchStartWaitMs = 1000;
 constexpr wchar_t kVersion[] = L"" ORVEL_VERSION_TEXT;
 constexpr DWORD kHeapCorruption = 0xC0000374;
 // How libgcc raises a C++ exception (and its unwinding, 0x21474343 and
@@ -44,8 +45,6 @@ constexpr std::size_t kStackTheCrashLinesNeed = 24 * 1024;
 // Each handler's writing is bounded by Logger::kUrgentWaitMs; one still
 // writing after this long has been stopped (in a debugger, say).
 constexpr ULONGLONG kHandlerWaitMs = Logger::kUrgentWaitMs + 500;
-constexpr std::size_t kMaxFilters = 8;
-constexpr std::size_t kMaxDispatches = 8;
 
 // Everything the handlers need, made ready before anything can go wrong and
 // kept for the life of the process: they run on threads and at moments that
@@ -58,29 +57,11 @@ struct TraceState {
     // telling, goes on without lines.
     std::atomic<bool> Ended{false};
     std::atomic<bool> StillRunningWritten{false};
-    // The filters the trace found in its place, oldest first: the one it
-    // replaced when it opened (the runtime's own), then each module's that
-    // KeepCrashTraceFirst found.
-    std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> Filters[kMaxFilters] = {};
-    std::atomic<std::size_t> FilterCount{0};
-    HANDLE WatchStarted = nullptr;
     wchar_t OwnName[MAX_PATH] = {};
     OwnImage Own;
     wchar_t BuildId[kBuildIdChars] = {};
 };
 TraceState trace;
-
-// An exception on its way down the filters the trace found. A filter that
-// hands on to the one it replaced, the launcher's, reaches the next one down.
-struct Dispatch {
-    std::atomic<DWORD> Thread{0};
-    const EXCEPTION_RECORD* Record = nullptr;
-    std::size_t Next = 0;                          // Filters below this index have yet to run
-    LPTOP_LEVEL_EXCEPTION_FILTER Above = nullptr;  // the filter that called the launcher's, if any
-    bool LinesDue = false;
-    bool Told = false;
-};
-Dispatch dispatches[kMaxDispatches];
 
 // What the trace replaced, put back when it closes.
 struct Replaced {
@@ -137,56 +118,12 @@ void WriteCrashLines(const EXCEPTION_POINTERS& info)
                    Logger::UrgentLine(kLogCrashBuild, kVersion, trace.BuildId)});
 }
 
-// Tells the crash, once per dispatch and once per run, if it is to be told.
-void TellCrash(Dispatch& dispatch, const EXCEPTION_POINTERS& info)
+// Tells the crash, once per walk and once per run, if it is to be told.
+void TellCrash(FilterWalk& walk, const EXCEPTION_POINTERS& info)
 {
-    if (!std::exchange(dispatch.LinesDue, false) || !FirstEnding()) return;
-    dispatch.Told = true;
+    if (!std::exchange(walk.LinesDue, false) || !FirstEnding()) return;
+    walk.Told = true;
     WriteCrashLines(info);
-}
-
-Dispatch* DispatchOn(DWORD thread)
-{
-    for (Dispatch& dispatch : dispatches) {
-        if (dispatch.Thread.load() == thread) return &dispatch;
-    }
-    return nullptr;
-}
-
-Dispatch* StartDispatch(DWORD thread)
-{
-    for (Dispatch& dispatch : dispatches) {
-        DWORD free = 0;
-        if (dispatch.Thread.compare_exchange_strong(free, thread)) return &dispatch;
-    }
-    return nullptr;
-}
-
-// The filter now in the system's hands, when it is not the launcher's: it
-// has run, and the launcher's was reached through it.
-LPTOP_LEVEL_EXCEPTION_FILTER FilterAbove()
-{
-    const LPTOP_LEVEL_EXCEPTION_FILTER top = SetUnhandledExceptionFilter(LeaveCrashTrace);
-    if (top == LeaveCrashTrace) return nullptr;
-    SetUnhandledExceptionFilter(top);
-    return top;
-}
-
-// Hands the exception to the next filter down, as the system would have
-// without the launcher's in the chain; its verdict is the run's.
-LONG RunNextFilter(Dispatch& dispatch, EXCEPTION_POINTERS* info)
-{
-    while (dispatch.Next > 0) {
-        const std::size_t index = --dispatch.Next;
-        const LPTOP_LEVEL_EXCEPTION_FILTER filter = trace.Filters[index].load();
-        // One whose module has been unloaded cannot run.
-        if (filter == dispatch.Above || !IsCode(reinterpret_cast<const void*>(filter))) continue;
-        // The runtime's own filter only gives a verdict; a module's may end
-        // the process itself, so the lines go first.
-        if (index > 0) TellCrash(dispatch, *info);
-        return filter(info);
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // Heap corruption ends the process before any unhandled-exception filter
@@ -220,66 +157,38 @@ void __cdecl LeaveInvalidParameterTrace(const wchar_t*, const wchar_t*, const wc
 }
 #endif
 
-// Started before anything can hold the loader lock for long (its own start
-// needs it), and never waited for once started: the process ends it, and a
-// trace that has closed or been made again in the meantime is not its trace.
-DWORD WINAPI WatchForStillRunning(void* generation)
-{
-    SetEvent(trace.WatchStarted);
-    Sleep(kStillRunningAfterMs);
-    if (trace.Generation.load() == static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(generation)))
-        LeaveStillRunningTrace();
-    return 0;
-}
-
-void StartWatch(unsigned generation)
-{
-    if (!trace.WatchStarted) trace.WatchStarted = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    ResetEvent(trace.WatchStarted);
-    // The default stack: the thread ends with every loaded DLL's detach on it.
-    const HANDLE watch =
-        CreateThread(nullptr, 0, WatchForStillRunning, reinterpret_cast<void*>(std::uintptr_t{generation}), 0, nullptr);
-    if (!watch) return;
-    CloseHandle(watch);
-    WaitForSingleObject(trace.WatchStarted, kWatchStartWaitMs);
-}
-
 }  // namespace
 
 LONG WINAPI LeaveCrashTrace(EXCEPTION_POINTERS* info)
 {
-    const DWORD self = GetCurrentThreadId();
-    if (Dispatch* const going = DispatchOn(self)) {
+    if (FilterWalk* const going = WalkOfThisThread()) {
         // A filter below handed on to the one it replaced. Any other
         // exception here is a fault inside a filter or the telling, and goes
         // straight on to the system.
-        return info->ExceptionRecord == going->Record ? RunNextFilter(*going, info) : EXCEPTION_CONTINUE_SEARCH;
+        return info->ExceptionRecord == going->Record ? RunNextFilter(*going, info, TellCrash)
+                                                      : EXCEPTION_CONTINUE_SEARCH;
     }
-    Dispatch* const dispatch = StartDispatch(self);
-    if (!dispatch) return EXCEPTION_CONTINUE_SEARCH;
     const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+    FilterWalk* const walk = StartWalk(record, LeaveCrashTrace);
+    if (!walk) return EXCEPTION_CONTINUE_SEARCH;
     const bool continuable = (record.ExceptionFlags & EXCEPTION_NONCONTINUABLE) == 0;
-    dispatch->Record = &record;
-    dispatch->Next = std::min(trace.FilterCount.load(), kMaxFilters);
-    dispatch->Above = FilterAbove();
     // A C++ exception asking whether anyone catches it is no crash: without a
     // taker, std::terminate follows and tells it.
-    dispatch->LinesDue =
+    walk->LinesDue =
         !(continuable && (record.ExceptionCode & kGccExceptionMask) == kGccException) && RoomForTheCrashLines();
-    dispatch->Told = false;
     // No filter can let it go on.
-    if (!continuable) TellCrash(*dispatch, *info);
-    const LONG verdict = RunNextFilter(*dispatch, info);
+    if (!continuable) TellCrash(*walk, *info);
+    const LONG verdict = RunNextFilter(*walk, info, TellCrash);
     if (verdict != EXCEPTION_CONTINUE_EXECUTION) {
         // The system's own reporting runs next, and the process ends with the
         // exception's code.
-        TellCrash(*dispatch, *info);
-    } else if (dispatch->Told) {
+        TellCrash(*walk, *info);
+    } else if (walk->Told) {
         // A module's filter let the run go on after the lines were written:
         // a later ending is still told.
         trace.Ended = false;
     }
-    dispatch->Thread = 0;
+    EndWalk(*walk);
     return verdict;
 }
 
@@ -306,14 +215,7 @@ void LeaveStillRunningTrace()
 void RunTrace::KeepCrashTraceFirst()
 {
     const LPTOP_LEVEL_EXCEPTION_FILTER found = SetUnhandledExceptionFilter(LeaveCrashTrace);
-    if (found == LeaveCrashTrace) return;
-    const std::size_t count = std::min(trace.FilterCount.load(), kMaxFilters);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (trace.Filters[i].load() == found) return;
-    }
-    if (count == kMaxFilters) return;
-    trace.Filters[count] = found;
-    trace.FilterCount = count + 1;
+    if (found != LeaveCrashTrace) AddFoundFilter(found);
 }
 
 RunTrace::RunTrace(Logger& logger, const std::filesystem::path& ownExe) : logger_(logger), startTick_(GetTickCount64())
@@ -325,14 +227,12 @@ RunTrace::RunTrace(Logger& logger, const std::filesystem::path& ownExe) : logger
     ReadBuildId(trace.Own.Base, trace.BuildId);
     trace.Ended = false;
     trace.StillRunningWritten = false;
-    const unsigned generation = ++trace.Generation;
+    ++trace.Generation;
     trace.Log = &logger;
 
     ULONG stackKept = kStackKeptForTheCrashLines;
     SetThreadStackGuarantee(&stackKept);
-    trace.FilterCount = 0;
-    trace.Filters[0] = SetUnhandledExceptionFilter(LeaveCrashTrace);
-    trace.FilterCount = 1;
+    FindFiltersFrom(SetUnhandledExceptionFilter(LeaveCrashTrace));
     replaced.HeapWatch = AddVectoredExceptionHandler(0, LeaveHeapCorruptionTrace);
     replaced.Terminate = std::set_terminate(LeaveTerminateTrace);
     replaced.Abort = std::signal(SIGABRT, LeaveAbortTrace);
@@ -346,7 +246,7 @@ RunTrace::RunTrace(Logger& logger, const std::filesystem::path& ownExe) : logger
 #endif
     // After the console is prepared: AllocConsole empties the handler list.
     SetConsoleCtrlHandler(LeaveEndTrace, TRUE);
-    StartWatch(generation);
+    StartWatchdog(kStillRunningAfterMs, trace.Generation, LeaveStillRunningTrace);
 }
 
 RunTrace::~RunTrace()
@@ -371,8 +271,7 @@ RunTrace::~RunTrace()
     // The newest filter found takes the launcher's place, and reaches the
     // older ones through it; a module's own filter, set after the last
     // KeepCrashTraceFirst, stays where it is.
-    const std::size_t found = std::min(trace.FilterCount.load(), kMaxFilters);
-    const LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(trace.Filters[found - 1].load());
+    const LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(NewestFoundFilter());
     if (current != LeaveCrashTrace) SetUnhandledExceptionFilter(current);
 
     // The run went on after the still-running line: it was slow, not stuck.
