@@ -1,26 +1,22 @@
-// Validates CycloneDX 1.6 JSON documents with the CycloneDX project's own
-// strict validator, parses every licence expression with spdx-expression-parse
-// and every purl with packageurl-js, which must give it back unchanged (the
-// canonical form). Usage: node validate-sbom.js TOOLS_DIR FILE...
-// TOOLS_DIR holds the node_modules that npm ci installed from this folder's lock.
+// Validates CycloneDX 1.6 JSON documents with the CycloneDX project's own strict validator, parses every
+// licence expression with spdx-expression-parse and every purl with packageurl-js, which must give it back
+// unchanged (the canonical form). Usage: node validate-sbom.js TOOLS_DIR FILE..., where TOOLS_DIR holds the
+// node_modules that npm ci installed from this folder's lock.
 'use strict';
 const fs = require('node:fs');
 const path = require('node:path');
 
-function identifierProblems(bom, parseExpression, PackageURL) {
+function* problems(bom, parseExpression, PackageURL) {
   const pending = [bom.metadata?.component, ...(bom.metadata?.tools?.components || []), ...(bom.components || [])];
-  const problems = [];
-  for (let component; (component = pending.shift()) !== undefined;) {
-    if (!component) continue;
+  for (let component; pending.length;) {
+    if (!(component = pending.shift())) continue;
     pending.push(...(component.components || []));
     const name = component['bom-ref'] || component.name;
-    for (const licence of component.licenses || []) {
-      const expression = licence.expression || licence.license?.id;
-      if (expression === undefined) continue;
+    for (const expression of (component.licenses || []).map(l => l.expression || l.license?.id)) {
       try {
-        parseExpression(expression);
+        if (expression !== undefined) parseExpression(expression);
       } catch (e) {
-        problems.push(`expected ${name}'s licence to be an SPDX expression, found ${JSON.stringify(expression)} (${e.message})`);
+        yield `expected ${name}'s licence to be an SPDX expression, found ${JSON.stringify(expression)} (${e.message})`;
       }
     }
     if (component.purl === undefined) continue;
@@ -30,9 +26,8 @@ function identifierProblems(bom, parseExpression, PackageURL) {
     } catch (e) {
       canonical = `no purl (${e.message})`;
     }
-    if (canonical !== component.purl) problems.push(`expected ${name}'s purl in canonical form, ${canonical}, found ${component.purl}`);
+    if (canonical !== component.purl) yield `expected ${name}'s purl in canonical form, ${canonical}, found ${component.purl}`;
   }
-  return problems;
 }
 
 async function main(tools, files) {
@@ -42,13 +37,12 @@ async function main(tools, files) {
   let failed = false;
   for (const file of files) {
     const text = fs.readFileSync(file, 'utf8');
-    const errors = (await validator.validate(text)) || [];
-    const problems = errors.map(e => `expected a valid CycloneDX 1.6 document, found ${e.instancePath || '/'} ${e.message}` +
-      (e.params?.allowedValues ? ` (one of ${e.params.allowedValues.join(', ')})` : '')).concat(
-      identifierProblems(JSON.parse(text), load('spdx-expression-parse'), load('packageurl-js').PackageURL));
-    for (const problem of problems) console.log(`${file}: ${problem}`);
-    if (problems.length === 0) console.log(`valid CycloneDX 1.6, its licence expressions and canonical purls parsed: ${file}`);
-    failed ||= problems.length > 0;
+    const found = ((await validator.validate(text)) || []).map(e => `expected a valid CycloneDX 1.6 document, found ` +
+      `${e.instancePath || '/'} ${e.message}${e.params?.allowedValues ? ` (one of ${e.params.allowedValues.join(', ')})` : ''}`)
+      .concat([...problems(JSON.parse(text), load('spdx-expression-parse'), load('packageurl-js').PackageURL)]);
+    for (const problem of found) console.log(`${file}: ${problem}`);
+    if (!found.length) console.log(`valid CycloneDX 1.6, its licence expressions and canonical purls parsed: ${file}`);
+    failed ||= found.length > 0;
   }
   return failed ? 1 : 0;
 }
