@@ -40,7 +40,8 @@ def check_file(path, queue):
             expect(DIGEST.search(value), where, "a Docker image pinned to a sha256 digest", value)
         else:
             pinned = re.fullmatch(r"[\w.-]+/[\w./-]+@[0-9a-f]{40}", value) and re.match(r"[\s,}\]]*# v[\d.]+\s*$", rest)
-            expect(pinned, where, "an action pinned to a full commit with '# vX.Y.Z' beside it", (value + rest).strip())
+            found = (value + " " + rest.strip(" ,}]")).strip()
+            expect(pinned, where, "an action pinned to a full commit with '# vX.Y.Z' beside it", found)
     if "jobs" in document:
         on = document.get("on", document.get(True))  # YAML 1.1 reads the key on as true
         on = {on} if isinstance(on, str) else set(on or [])
@@ -106,7 +107,7 @@ def check_ci(path, jobs):
     steps = {name: (job or {}).get("steps") or [{}] for name, job in jobs.items()}
     visual_studio = readme_block("### Windows with Visual Studio 2022", "bat")
     for name, commands in (("linux", ["scripts/test"]), ("windows-msvc", visual_studio)):
-        runs = [str(step.get("run", "")).strip() for step in steps.get(name, [])]
+        runs = [" ".join(str(step.get("run", "")).split()) for step in steps.get(name, [])]
         expect(any(runs[i:i + len(commands)] == commands for i in range(len(runs))), f"{path}: job {name}",
                "the README's commands as consecutive steps: " + " | ".join(commands), " | ".join(filter(None, runs)))
     for name, job_steps in steps.items():
@@ -128,7 +129,7 @@ def check_ci(path, jobs):
                        f"it writing over {junit}" if junit else "none")
                 written.append(junit)
             written += gtest_folders(step)
-        missing = [w for w in written if w and not any(w == k or w.startswith(k + os.sep) for k in kept)]
+        missing = {w: 0 for w in written if w and not any(w == k or w.startswith(k + os.sep) for k in kept)}
         expect(not missing, where, f"{' '.join(missing)}, where its tests write their reports, in an upload with "
                "if: always()", " ".join(kept) or "no such upload")
     binaries = [s for s in steps.get("linux", []) if (s.get("with") or {}).get("name") == "mingw-test-binaries"]
