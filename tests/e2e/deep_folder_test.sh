@@ -5,6 +5,7 @@
 # starts the launcher from the host side: deep_folder_test.sh PREFIX BIN_DIR
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/lib/wine.sh
 . "$here/../../scripts/lib/wine.sh"
 prefix=$1
 bin=$2
@@ -21,7 +22,7 @@ printf 'GameArgs=-deep\r\n' >"$deep/Orvel.config.ini"
 
 fail() { echo "FAILED: $*"; cat "$deep/OrvelLauncher.log" 2>/dev/null; exit 1; }
 
-windows_folder="Z:$(printf '%s' "$deep" | tr / '\\')"
+windows_folder="Z:${deep//\//\\}"
 [ ${#windows_folder} -gt 260 ] || fail "the folder is only ${#windows_folder} units long"
 
 (cd "$root" && wine "$deep/OrvelLauncher.exe" -dx12 >/dev/null 2>&1 </dev/null)
