@@ -24,8 +24,9 @@ ORVEL_BUILD_PACKAGES=(
 # The release exe and its package.
 ORVEL_PACKAGE_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3 git)
 # The release checks: a throwaway code-signing certificate, signing and
-# verifying; Wine, to crash the release exe and resolve its crash line.
-ORVEL_RELEASE_CHECK_PACKAGES=(git openssl osslsigncode wine wine64)
+# verifying; Wine, to crash the release exe and resolve its crash line;
+# reading the zips; Debian's copyright files read by Debian's own module.
+ORVEL_RELEASE_CHECK_PACKAGES=(git openssl osslsigncode wine wine64 unzip python3-debian)
 # The native sanitizer build, the fuzzers, the second compiler and the format check.
 ORVEL_FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
 ORVEL_CHECK_PACKAGES=(
