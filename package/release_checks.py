@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The release checks of scripts/check-release that compute. Each prints one
-line per problem, saying what it expected and what it found, and exits 1.
+line, saying what it expected and what it found, and exits 1.
 
 release_checks.py notices MAP NOTICES
     Every toolchain file that the link map shows pulled into the exe is
@@ -198,6 +198,5 @@ if __name__ == "__main__":
         problems = checks[sys.argv[1]][0](*sys.argv[2:])
     except (OSError, ValueError, KeyError, subprocess.CalledProcessError) as e:
         problems = ["%s: %s" % (sys.argv[1], e)]
-    for problem in problems:
-        print(problem)
-    sys.exit(1 if problems else 0)
+    if problems:
+        sys.exit("; ".join(problems))

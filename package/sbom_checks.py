@@ -15,7 +15,7 @@ sbom_checks.py SBOM ZIP MAP
     table's, and the table's licences those that Debian's copyright file
     gives where that file is machine-readable; its dependencies those of its
     files' symbols, all declared complete.
-It prints one line naming each fact stated otherwise, and exits 1. Before
+It prints one line naming each fact stated otherwise, and exits 1; before
 that, documents that each state one fact otherwise must each be refused.
 """
 import copy
@@ -177,6 +177,5 @@ if __name__ == "__main__":
         problems = check(*sys.argv[1:])
     except (OSError, ValueError, KeyError, json.JSONDecodeError) as e:
         problems = ["sbom: %s" % e]
-    for problem in problems:
-        print(problem)
-    sys.exit(1 if problems else 0)
+    if problems:
+        sys.exit("; ".join(problems))
