@@ -158,7 +158,7 @@ def check_exe(exe, debug, readme_md):
     if imports != IMPORTS:
         problems.append("%s: expected it to import %s, found %s" % (exe, " ".join(IMPORTS), " ".join(imports)))
     if IMPORTS_SAID not in open(readme_md, encoding="utf-8").read():
-        problems.append("%s: expected it to say the exe %s found no such sentence" % (readme_md, IMPORTS_SAID))
+        problems.append("%s: expected it to say the exe '%s', found no such sentence" % (readme_md, IMPORTS_SAID))
     if not build_id(exe) or build_id(exe) != build_id(debug):
         problems.append("expected the exe and its symbols to carry one build ID, found %s and %s" % (
             build_id(exe), build_id(debug)))
