@@ -80,7 +80,7 @@ def log_messages():
     code = re.sub(r'^([^"\n]*?)//.*$', r"\1", open(os.path.join(SOURCE, MESSAGES_HEADER), encoding="utf-8").read(),
                   flags=re.M)
     return {name: ast.literal_eval('"%s"' % text)
-            for name, text in re.findall(r'\b(kLog\w+)\s*(?:\[\s*\])?\s*[={(]\s*L"((?:\\.|[^"\\\n])*)"', code)}
+            for name, text in re.findall(r'\b(kLog\w+)\b[^;"]*?L"((?:\\.|[^"\\\n])*)"', code)}
 
 
 def sections(lines):
