@@ -41,8 +41,22 @@ IMPORTS_SAID = "imports ADVAPI32, KERNEL32, USER32 and msvcrt."
 
 
 def check_notices(map_path, notices_path):
-    taken = sorted(facts.linked_files(map_path))
-    sections = facts.notice_sections(open(notices_path, encoding="utf-8").read())
+    taken, text = sorted(facts.linked_files(map_path)), open(notices_path, encoding="utf-8").read()
+    problems = notice_problems(taken, text, notices_path)
+    # The check must be able to fail: the notices without winpthreads' MIT text.
+    cut = text[:text.find("  Copyright (c) 2011-2016 mingw-w64 project")] + text[text.find("winpthreads' header"):]
+    refused = notice_problems(taken, cut, "spoiled")
+    if not problems and not any("'3. winpthreads': expected the MIT licence" in p for p in refused):
+        problems.append("notices: expected the check to refuse notices without winpthreads' MIT text, found %s" % (
+            refused or "it passed"))
+    if not problems:
+        print("notices: %s; notices without winpthreads' MIT text refused" % "; ".join(
+            "%s: %s" % (s[0], " ".join(s[1])) for s in facts.notice_sections(text)))
+    return problems
+
+
+def notice_problems(taken, text, notices_path):
+    sections = facts.notice_sections(text)
     titles = ["%d. %s" % (n + 1, s["title"]) for n, s in enumerate(facts.NOTICE_SECTIONS)]
     if [s[0] for s in sections] != titles:
         return ["%s: expected the sections %s, as NOTICE_SECTIONS gives them, found %s" % (
@@ -70,8 +84,6 @@ def check_notices(map_path, notices_path):
         if len(claims) != 1:
             problems.append("%s: expected %s in the 'Linked from' line of one section, found it in %s" % (
                 notices_path, name, ", ".join("'%s'" % c for c in claims) or "none"))
-    if not problems:
-        print("notices: " + "; ".join("%s: %s" % (s[0], " ".join(s[1])) for s in sections))
     return problems
 
 
