@@ -113,7 +113,7 @@ def main():
             exe = read(copy)
     toolchain = read(args.toolchain).decode("utf-8").strip()
     values = {"VERSION": args.version, "COMMIT": commit, "EXE_SHA256": digest(exe), "BUILD_SHA256": digest(built),
-              "SOURCE_DATE_EPOCH": str(args.epoch), "TOOLCHAIN": "\n".join("  " + line for line in toolchain.splitlines())}
+              "SOURCE_DATE_EPOCH": str(args.epoch), "TOOLCHAIN": "\n".join("  " + x for x in toolchain.splitlines())}
     package = zip_bytes([("OrvelLauncher.exe", exe),
                          ("Orvel.config.sample.ini", crlf(read(source("config", "Orvel.config.sample.ini"))))] +
                         [(text, guide(source("package", template), values)) for text, template in GUIDES.items()] +
@@ -137,7 +137,7 @@ def main():
             path = os.path.join(args.output, "OrvelLauncher-%s%s-win64%s" % (args.version, marker, suffix))
             if os.path.exists(path):
                 os.remove(path)
-    for file, data, sums in ((".zip", package, "SHA256SUMS"), ("-symbols.zip", symbols, None), (".cdx.json", bom, None)):
+    for file, data, sums in ((".zip", package, "SHA256SUMS"), ("-symbols.zip", symbols, 0), (".cdx.json", bom, 0)):
         with open(os.path.join(args.output, name + file), "wb") as f:
             f.write(data)
         with open(os.path.join(args.output, sums or name + file + ".sha256"), "w", newline="\n") as f:

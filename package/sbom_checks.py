@@ -42,8 +42,8 @@ SPOILED = [
      lambda d, c: c["winpthreads"]["components"][0]["hashes"][0].update(content="0" * 128), "libpthread.a hashes"),
     ("libpthread.a within mingw-w64-crt",
      lambda d, c: c["mingw-w64-crt"]["components"].append(c["winpthreads"]["components"].pop()), "libpthread.a within"),
-    ("no libmingwex.a", lambda d, c: c["mingw-w64-crt"].update(
-        components=[f for f in c["mingw-w64-crt"]["components"] if f["name"] != "libmingwex.a"]), "libmingwex.a within"),
+    ("no libmingwex.a", lambda d, c: c["mingw-w64-crt"].update(components=[
+        f for f in c["mingw-w64-crt"]["components"] if f["name"] != "libmingwex.a"]), "libmingwex.a within"),
     ("libgcc without its dependencies",
      lambda d, c: d.update(dependencies=[x for x in d["dependencies"] if x["ref"] != "libgcc"]), "libgcc dependencies"),
     ("the launcher without its archive property", lambda d, c: d["metadata"]["component"]["properties"].pop(2),
@@ -76,8 +76,8 @@ def stated(bom):
                       (name, "hashes"): {h.get("alg"): h.get("content") for h in c.get("hashes", [])},
                       (name, "file fields"): [[p.get("value") for p in c.get("properties", []) if p.get("name") == f]
                                               for f in FIELDS],
-                      (name, "licence"): [(x.get("expression") or x.get("license", {}).get("id"),
-                                           (x.get("license") or x).get("acknowledgement")) for x in c.get("licenses", [])],
+                      (name, "licence"): [(x.get("expression") or x.get("license", {}).get("id"), (x.get(
+                          "license") or x).get("acknowledgement")) for x in c.get("licenses", [])],
                       (name, "distribution"): references("distribution"), (name, "sources"): references("vcs")})
         for inner in c.get("components", []):
             add(inner, name)
@@ -119,7 +119,7 @@ def sources(zip_path, map_path, environ):
         key = facts.component_of_file(name)
         want.update(file_facts(name, name, facts.read(path), key or "a component of the notices' table"))
         packages.setdefault(key, {})[facts.purl(facts.debian_package(path))] = facts.debian_package(path)
-    between = facts.component_dependencies(taken)
+    refers = facts.component_dependencies(taken)
     keys = [key for key in facts.components() if key in packages]
     want.update({("document", "components"): sorted(keys), ("document", "complete"): sorted([LAUNCHER] + keys),
                  (LAUNCHER, "dependencies"): sorted(keys)})
@@ -128,7 +128,7 @@ def sources(zip_path, map_path, environ):
         version = facts.upstream_version(package["version"])
         if len(packages[key]) > 1:
             purl = "one Debian package for its files, not " + " and ".join(sorted(packages[key]))
-        want.update({(key, "version"): version, (key, "purl"): purl, (key, "dependencies"): sorted(between.get(key, [])),
+        want.update({(key, "version"): version, (key, "purl"): purl, (key, "dependencies"): sorted(refers.get(key, ())),
                      (key, "licence"): [(known["licence"], "concluded")],
                      (key, "creator"): (known["creator"], package["homepage"]),
                      (key, "cpe"): known.get("cpe", "").format(version=version) or None})
@@ -146,8 +146,8 @@ def compare(want, bom):
     found = stated(bom)
     keys = sorted(want.keys() | {k for k in found if k[1] in ("within", "dependencies")}, key=str)
     shown = lambda value: re.sub(r"\b([0-9a-f]{8})[0-9a-f]{48,}\b", r"\1...", str(value))
-    wrong = ["%s %s: expected %s, found %s" % (name, fact, shown(want.get((name, fact))), shown(found.get((name, fact))))
-             for name, fact in keys if want.get((name, fact)) != found.get((name, fact))]
+    wrong = ["%s %s: expected %s, found %s" % (name, fact, shown(want.get(k)), shown(found.get(k)))
+             for k in keys for name, fact in [k] if want.get(k) != found.get(k)]
     return ["sbom: expected each fact as its source gives it, found %d otherwise: %s" % (len(wrong), "; ".join(wrong))
             ] if wrong else []
 
