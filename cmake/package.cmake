@@ -47,10 +47,5 @@ add_custom_target(orvel_package
             --toolchain ${ORVEL_TOOLCHAIN_FILE}
             --map ${PROJECT_BINARY_DIR}/OrvelLauncher.map
             $<TARGET_FILE:OrvelLauncher>
-            $<TARGET_FILE_DIR:OrvelLauncher>/OrvelLauncher.debug
-            ${PROJECT_SOURCE_DIR}/config/Orvel.config.sample.ini
-            ${PROJECT_SOURCE_DIR}/package/README.txt.in
-            ${PROJECT_SOURCE_DIR}/LICENSE
-            ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt
     DEPENDS OrvelLauncher
     VERBATIM)

@@ -1,48 +1,30 @@
 #!/usr/bin/env python3
-"""Writes the release package into the output folder:
+"""Writes the release package of EXE into the output folder:
 
   OrvelLauncher-<version>-win64.zip          the exe, the sample configuration,
-                                             README.txt, LICENSE.txt and
-                                             THIRD-PARTY-NOTICES.txt
-  SHA256SUMS                                 the zip's checksum, alone, so that
-                                             `sha256sum -c SHA256SUMS` works
-                                             beside the downloaded zip
-  OrvelLauncher-<version>-win64-symbols.zip  OrvelLauncher.debug, the exe's
-                                             debug information
-  OrvelLauncher-<version>-win64-symbols.zip.sha256
-  OrvelLauncher-<version>-win64.cdx.json     the software bill of materials
-                                             (CycloneDX 1.6, see sbom.py) of
-                                             the exe in the zip
-  OrvelLauncher-<version>-win64.cdx.json.sha256
+                                             the guides (README.txt, BENIOKU.txt),
+                                             LICENSE.txt, THIRD-PARTY-NOTICES.txt
+  SHA256SUMS                                 the zip's checksum alone, for
+                                             `sha256sum -c SHA256SUMS` beside it
+  OrvelLauncher-<version>-win64-symbols.zip  OrvelLauncher.debug (beside EXE)
+  OrvelLauncher-<version>-win64.cdx.json     the bill of materials (sbom.py)
+  and a NAME.sha256 beside each of the last two.
 
-Both zips are reproducible: their entries come in a fixed order, stored
-uncompressed (deflate streams differ between zlib builds), with fixed times
-(SOURCE_DATE_EPOCH, or the commit's time) and permissions, so one commit gives
-the same bytes wherever and whenever it is packed; so is the bill of
-materials. A work tree with
-uncommitted changes gives a package marked "-dirty", so that no package claims
-a commit it does not match. Only these files are replaced in the output
-folder; nothing else there is touched.
+The texts come from the source folder, with CR LF line ends. Both zips are
+reproducible: entries in a fixed order, stored uncompressed (deflate streams
+differ between zlib builds), with the time SOURCE_DATE_EPOCH in UTC and fixed
+permissions. Uncommitted changes mark the package "-dirty". Only these files
+are replaced in the output folder.
 
-With ORVEL_SIGN_COMMAND set, the exe is signed before it is zipped and summed:
-the command (split as a shell would, without pipes or redirections) is run with
-the path of a copy of the exe as its last argument and signs that file in
-place. README.txt then gives the checksums of the signed exe and of the exe as
-built.
+With ORVEL_SIGN_COMMAND set, the command (split as a shell would) signs a
+copy of the exe in place, given its path as its last argument, before it is
+zipped and summed; the guides then give the checksums of the signed exe and
+of the exe as built. The bill of materials reads the link map (--map; by
+default OrvelLauncher.map in the folder above EXE's).
 
-The bill of materials reads the link map (--map; by default OrvelLauncher.map
-in the folder above the exe's, where the build writes it). What only the
-organisation that ships the exe knows, it gives in the environment:
-ORVEL_SBOM_SUPPLIER (its name; Orvel without it), ORVEL_SBOM_CONTACT (an
-e-mail address or a URL), ORVEL_SBOM_PURL and ORVEL_SBOM_CPE (its product's
-identifiers) and ORVEL_SBOM_SOURCE_URL (where its sources of the exe are).
-
-Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR
-                       --toolchain FILE [--map FILE]
-                       EXE DEBUG SAMPLE_CONFIG README_TEMPLATE LICENSE NOTICES
+Usage: make_package.py --version V --epoch SECONDS --source DIR --output DIR --toolchain FILE [--map FILE] EXE
 """
 import argparse
-import hashlib
 import io
 import os
 import re
@@ -54,107 +36,57 @@ import time
 import zipfile
 
 import sbom
+from release_facts import digest, read
 
+# Each guide in the zip, from its template in package/: UTF-8 with a
+# byte-order mark, so that every Notepad shows the Turkish letters.
+GUIDES = {"README.txt": "README.txt.in", "BENIOKU.txt": "BENIOKU.txt.in"}
 ZIP_EPOCH_FLOOR = 315532800  # 1980-01-01, the earliest time a zip entry holds
 
 
 def git(source, *args):
     try:
-        return subprocess.run(["git", "-C", source, *args], check=True, capture_output=True,
-                              text=True).stdout.strip()
+        return subprocess.run(["git", "-C", source, *args], check=True, capture_output=True, text=True).stdout.strip()
     except (OSError, subprocess.CalledProcessError):
         return None
 
 
-def archived_commit(source):
-    """The commit that `git archive` wrote into a release tarball, if this is one."""
-    with open(os.path.join(source, "cmake", "archived_commit.txt"), encoding="ascii", errors="replace") as f:
-        lines = f.read().split()
-    return lines[1] if len(lines) == 2 and re.fullmatch(r"[0-9a-f]{40}", lines[1]) else None
-
-
 def source_revision(source):
-    """The commit being packed and whether the sources differ from it."""
-    archived = archived_commit(source)
-    if archived:
-        return archived, False
+    """The commit being packed: the one `git archive` wrote into a release
+    tarball, or HEAD, with whether the work tree differs from it."""
+    archived = read(os.path.join(source, "cmake", "archived_commit.txt")).decode("ascii", "replace").split()
+    if len(archived) == 2 and re.fullmatch(r"[0-9a-f]{40}", archived[1]):
+        return archived[1], False
     commit = git(source, "rev-parse", "HEAD")
     if commit is None:
         return "unknown (not built from a git work tree or a release tarball)", False
     dirty = git(source, "status", "--porcelain", "--untracked-files=no") != ""
-    return (commit + " with uncommitted changes" if dirty else commit), dirty
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return commit + (" with uncommitted changes" if dirty else ""), dirty
 
 
 def crlf(data):
-    """Text for Notepad and every other Windows tool: CR LF line ends."""
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
-def sha256(data):
-    return hashlib.sha256(data).hexdigest()
-
-
-def signed(exe, command):
-    """The exe after the signing command has signed a copy of it in place."""
-    with tempfile.TemporaryDirectory() as folder:
-        copy = os.path.join(folder, "OrvelLauncher.exe")
-        with open(copy, "wb") as f:
-            f.write(exe)
-        subprocess.run(shlex.split(command) + [copy], check=True)
-        return read(copy)
-
-
-def readme_text(template, values):
+def guide(template, values):
     text = read(template).decode("utf-8")
     for name, value in values.items():
         text = text.replace("@%s@" % name, value)
     left = re.search(r"@[A-Z0-9_]+@", text)
     if left:
         sys.exit("make_package.py: %s holds %s, which nothing fills" % (template, left.group()))
-    # UTF-8 with a byte-order mark, so that every Notepad shows the Turkish letters.
     return b"\xef\xbb\xbf" + crlf(text.encode("utf-8"))
-
-
-def zip_entry(name, epoch):
-    entry = zipfile.ZipInfo(name, date_time=time.gmtime(max(epoch, ZIP_EPOCH_FLOOR))[:6])
-    entry.compress_type = zipfile.ZIP_STORED
-    entry.create_system = 3  # Unix, so that the permissions below are read
-    entry.external_attr = 0o100644 << 16
-    return entry
 
 
 def zip_bytes(entries, epoch):
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w") as archive:
         for name, data in entries:
-            archive.writestr(zip_entry(name, epoch), data)
+            entry = zipfile.ZipInfo(name, date_time=time.gmtime(max(epoch, ZIP_EPOCH_FLOOR))[:6])
+            entry.create_system = 3  # Unix, so that the permissions are read
+            entry.external_attr = 0o100644 << 16
+            archive.writestr(entry, data)
     return buffer.getvalue()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-    return data
-
-
-def remove_earlier_package(output, version):
-    for marker in ("", "-dirty"):
-        base = "OrvelLauncher-%s%s-win64" % (version, marker)
-        for file in (base + ".zip", base + "-symbols.zip", base + "-symbols.zip.sha256", base + ".cdx.json",
-                     base + ".cdx.json.sha256"):
-            path = os.path.join(output, file)
-            if os.path.exists(path):
-                os.remove(path)
-
-
-def write_sums(path, files):
-    with open(path, "w", newline="\n") as f:
-        f.write("".join("%s  %s\n" % (sha256(data), name) for name, data in files))
 
 
 def main():
@@ -163,59 +95,55 @@ def main():
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--epoch", type=int, required=True)
     parser.add_argument("--map")
-    for file in ("exe", "debug", "sample_config", "readme_template", "license", "notices"):
-        parser.add_argument(file)
+    parser.add_argument("exe")
     args = parser.parse_args()
+    source = lambda *path: os.path.join(args.source, *path)
 
     commit, dirty = source_revision(args.source)
     name = "OrvelLauncher-%s%s-win64" % (args.version, "-dirty" if dirty else "")
     built = read(args.exe)
+    exe = built
     sign_command = os.environ.get("ORVEL_SIGN_COMMAND", "").strip()
-    exe = signed(built, sign_command) if sign_command else built
-    toolchain = read(args.toolchain).decode("utf-8").strip().splitlines()
-    readme = readme_text(args.readme_template, {
-        "VERSION": args.version,
-        "COMMIT": commit,
-        "EXE_SHA256": sha256(exe),
-        "BUILD_SHA256": sha256(built),
-        "SOURCE_DATE_EPOCH": str(args.epoch),
-        "TOOLCHAIN": "\n".join("  " + line for line in toolchain),
-    })
-    entries = [
-        ("OrvelLauncher.exe", exe),
-        ("Orvel.config.sample.ini", crlf(read(args.sample_config))),
-        ("README.txt", readme),
-        ("LICENSE.txt", crlf(read(args.license))),
-        ("THIRD-PARTY-NOTICES.txt", crlf(read(args.notices))),
-    ]
-    package = zip_bytes(entries, args.epoch)
+    if sign_command:
+        with tempfile.TemporaryDirectory() as folder:
+            copy = os.path.join(folder, "OrvelLauncher.exe")
+            with open(copy, "wb") as f:
+                f.write(built)
+            subprocess.run(shlex.split(sign_command) + [copy], check=True)
+            exe = read(copy)
+    toolchain = read(args.toolchain).decode("utf-8").strip()
+    values = {"VERSION": args.version, "COMMIT": commit, "EXE_SHA256": digest(exe), "BUILD_SHA256": digest(built),
+              "SOURCE_DATE_EPOCH": str(args.epoch), "TOOLCHAIN": "\n".join("  " + x for x in toolchain.splitlines())}
+    package = zip_bytes([("OrvelLauncher.exe", exe),
+                         ("Orvel.config.sample.ini", crlf(read(source("config", "Orvel.config.sample.ini"))))] +
+                        [(text, guide(source("package", template), values)) for text, template in GUIDES.items()] +
+                        [("LICENSE.txt", crlf(read(source("LICENSE")))),
+                         ("THIRD-PARTY-NOTICES.txt", crlf(read(source("THIRD-PARTY-NOTICES.txt"))))], args.epoch)
     # Made before anything is written, so that a link the table does not know
     # leaves no package without its bill of materials.
     map_path = args.map or os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(args.exe))),
                                         "OrvelLauncher.map")
     try:
-        bom = sbom.document_bytes(sbom.bill_of_materials(
-            version=args.version, epoch=args.epoch, exe=exe, exe_name="OrvelLauncher.exe", zip_name=name + ".zip",
-            zip_bytes=package, map_text=read(map_path).decode("utf-8", "replace"), toolchain_lines=toolchain,
-            toolchain_path=args.toolchain, read=read, studio=sbom.studio_from_environment()))
+        bom = sbom.document(version=args.version, epoch=args.epoch, exe=exe, zip_name=name + ".zip",
+                            zip_bytes=package, map_path=map_path, toolchain=toolchain)
     except (OSError, ValueError, subprocess.CalledProcessError) as e:
         sys.exit("make_package.py: no bill of materials from %s: %s" % (map_path, e))
+    symbols = zip_bytes([("OrvelLauncher.debug", read(os.path.join(os.path.dirname(args.exe), "OrvelLauncher.debug")))],
+                        args.epoch)
 
     os.makedirs(args.output, exist_ok=True)
-    remove_earlier_package(args.output, args.version)
-    write(os.path.join(args.output, name + ".zip"), package)
-    write_sums(os.path.join(args.output, "SHA256SUMS"), [(name + ".zip", package)])
-    symbols = name + "-symbols.zip"
-    symbols_bytes = write(os.path.join(args.output, symbols),
-                          zip_bytes([("OrvelLauncher.debug", read(args.debug))], args.epoch))
-    write_sums(os.path.join(args.output, symbols + ".sha256"), [(symbols, symbols_bytes)])
-    bom_name = name + ".cdx.json"
-    write(os.path.join(args.output, bom_name), bom)
-    write_sums(os.path.join(args.output, bom_name + ".sha256"), [(bom_name, bom)])
-
-    print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(package), sha256(exe),
-                                       " (signed; as built %s)" % sha256(built) if sign_command else ""))
-    print("%s  %s.zip" % (sha256(package), name))
+    for marker in ("", "-dirty"):
+        for suffix in (".zip", "-symbols.zip", "-symbols.zip.sha256", ".cdx.json", ".cdx.json.sha256"):
+            path = os.path.join(args.output, "OrvelLauncher-%s%s-win64%s" % (args.version, marker, suffix))
+            if os.path.exists(path):
+                os.remove(path)
+    for file, data, sums in ((".zip", package, "SHA256SUMS"), ("-symbols.zip", symbols, 0), (".cdx.json", bom, 0)):
+        with open(os.path.join(args.output, name + file), "wb") as f:
+            f.write(data)
+        with open(os.path.join(args.output, sums or name + file + ".sha256"), "w", newline="\n") as f:
+            f.write("%s  %s\n" % (digest(data), name + file))
+    print("%s (%d bytes), exe %s%s" % (os.path.join(args.output, name + ".zip"), len(package), digest(exe),
+                                       " (signed; as built %s)" % digest(built) if sign_command else ""))
     if dirty:
         print("warning: the work tree has uncommitted changes; the package is marked -dirty and is not for release")
 

@@ -27,8 +27,9 @@ ensure_validators() {
 
 ORVEL_BUILD_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xauth python3)
 ORVEL_PACKAGE_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 python3 git)
-# A throwaway code-signing certificate, signing and verifying; Wine, to crash the release exe.
-ORVEL_RELEASE_CHECK_PACKAGES=(git openssl osslsigncode wine wine64)
+# A throwaway code-signing certificate, signing and verifying; Wine, to crash the release exe; reading the zips;
+# Debian's copyright files, read by Debian's own module.
+ORVEL_RELEASE_CHECK_PACKAGES=(git openssl osslsigncode wine wine64 unzip python3-debian)
 ORVEL_FUZZ_PACKAGES=(cmake ninja-build clang libclang-rt-14-dev)
 # The rest of scripts/test: the sanitizer build, the second compiler, the format, shell and workflow checks.
 ORVEL_CHECK_PACKAGES=("${ORVEL_FUZZ_PACKAGES[@]}" googletest lld g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang-format shellcheck python3 python3-yaml)
