@@ -190,8 +190,7 @@ TEST(Win32Layer, WriteNowKeepsADyingRunWaitingNoLongerThanItsBound)
     const TempFolder folder;
     const auto file = folder.Path() / L"OrvelLauncher.log";
     WriteFileBytes(file, "");
-    const UniqueHandle holder =
-        OpenExisting(file, FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    UniqueHandle holder = OpenExisting(file, FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
     ASSERT_TRUE(holder);
     ASSERT_TRUE(TakeLogTurn(holder.get()));
     Logger logger(file);
@@ -201,6 +200,7 @@ TEST(Win32Layer, WriteNowKeepsADyingRunWaitingNoLongerThanItsBound)
     const ULONGLONG start = GetTickCount64();
     logger.WriteNow(kLogStillRunning);
     const ULONGLONG took = GetTickCount64() - start;
+    holder.reset();
     inLog.join();
     EXPECT_GE(took, 2000u);  // the turn was waited for, once
     EXPECT_LE(took, Logger::kUrgentWaitMs + 250u);
