@@ -33,7 +33,7 @@ function* problems(bom, parseExpression, PackageURL) {
 async function main(tools, files) {
   const load = require('node:module').createRequire(path.resolve(tools) + path.sep);
   const cdx = load('@cyclonedx/cyclonedx-library');
-  const validator = new cdx.Validation.JsonStrictValidator(cdx.Spec.Version.v1dot6);
+  const validator = new cdx.Validation.JsonStrictValidator('1.6');  // the library's Version.v1dot6
   let failed = false;
   for (const file of files) {
     const text = fs.readFileSync(file, 'utf8');
