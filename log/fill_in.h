@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
